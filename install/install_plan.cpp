@@ -1,0 +1,60 @@
+#include "install_plan.h"
+
+#include <cstring>
+
+namespace {
+
+struct PlanRow {
+  const char* subdirectory;
+  LaunchMode mode;
+  const char* prefix;  // what comes before the driver directory in the command line
+  const char* suffix;  // what comes after it
+};
+
+// The INF-section installer is asked for section AX88772.Ndi with mode 132: 128 takes the
+// INF's own folder as the source path, 4 asks the user to restart only when one is needed.
+const char kInfPrefix[] = "rundll32.exe setupapi.dll,InstallHinfSection AX88772.Ndi 132 ";
+const char kInfSuffix[] = "\\Ax88772.inf";
+
+const PlanRow kXp32 = {"\\Driver\\Win2000_WinXP", DIRECT, kInfPrefix, kInfSuffix};
+const PlanRow kXp64 = {"\\Driver\\WinXP_64", DIRECT, kInfPrefix, kInfSuffix};
+// /lm legacy mode, /sw no wizard pages, /sa no entry in the installed-programs list.
+const PlanRow kVista32 = {"\\Driver\\Vista_32", ELEVATED, "", "\\DPInst32.exe /lm /sw /sa"};
+const PlanRow kVista64 = {"\\Driver\\Vista_64", ELEVATED, "", "\\DPInst64.exe /lm /sw /sa"};
+
+const PlanRow* RowFor(SystemProbe probe) {
+  bool is64 = probe.bitness == 64;
+  if (IsXpFamily(probe.osClass)) return is64 ? &kXp64 : &kXp32;
+  if (IsVistaFamily(probe.osClass)) return is64 ? &kVista64 : &kVista32;
+  return nullptr;
+}
+
+// Joins the pieces into `out`; a result that would not fit is refused, never cut.
+bool Join(char* out, size_t size, const char* first, const char* second, const char* third = "") {
+  size_t lengths[] = {strlen(first), strlen(second), strlen(third)};
+  if (lengths[0] + lengths[1] + lengths[2] >= size) return false;
+  memcpy(out, first, lengths[0]);
+  memcpy(out + lengths[0], second, lengths[1]);
+  memcpy(out + lengths[0] + lengths[1], third, lengths[2] + 1);
+  return true;
+}
+
+}  // namespace
+
+void TrimTrailingBackslash(char* directory) {
+  size_t length = strlen(directory);
+  if (length > 0 && directory[length - 1] == '\\') directory[length - 1] = '\0';
+}
+
+PlanResult BuildInstallPlan(SystemProbe probe, const char* baseDirectory, InstallPlan* plan) {
+  const PlanRow* row = RowFor(probe);
+  if (!row) return PLAN_UNSUPPORTED;
+
+  plan->subdirectory = row->subdirectory;
+  plan->mode = row->mode;
+  bool fits = Join(plan->driverDirectory, sizeof plan->driverDirectory, baseDirectory,
+                   row->subdirectory) &&
+              Join(plan->commandLine, sizeof plan->commandLine, row->prefix,
+                   plan->driverDirectory, row->suffix);
+  return fits ? PLAN_READY : PLAN_TOO_LONG;
+}

@@ -1,0 +1,32 @@
+// Which driver folder and installer command fit the detected system. No Windows header.
+#ifndef QB7_INSTALL_INSTALL_PLAN_H
+#define QB7_INSTALL_INSTALL_PLAN_H
+
+#include <cstddef>
+
+#include "../detect/os_class.h"
+#include "command_line.h"
+
+const size_t kDirectorySize = 160;
+// The base directory is read with room for this many characters, terminator included.
+const size_t kBaseDirectoryCapacity = 130;
+
+struct InstallPlan {
+  const char* subdirectory;  // below the base directory, e.g. "\Driver\Vista_64"
+  char driverDirectory[kDirectorySize];
+  char commandLine[kCommandLineSize];
+  LaunchMode mode;
+};
+
+enum PlanResult {
+  PLAN_READY,
+  PLAN_UNSUPPORTED,  // no driver for this system: nothing is to run
+  PLAN_TOO_LONG,     // the paths would not fit their buffers: nothing is to run
+};
+
+// Removes one trailing backslash, so a drive root "E:\" becomes "E:".
+void TrimTrailingBackslash(char* directory);
+
+PlanResult BuildInstallPlan(SystemProbe probe, const char* baseDirectory, InstallPlan* plan);
+
+#endif
