@@ -1,0 +1,39 @@
+/*
+ * Resource identifiers of QB7_LX450.
+ *
+ * Shared by the C++ sources and by the resource script (qb7_lx450.rc);
+ * it holds plain #define lines only, so that both the C++ compiler and
+ * the resource compiler can read it.
+ */
+#ifndef QB7_LX450_RESOURCE_H
+#define QB7_LX450_RESOURCE_H
+
+/* Dialog templates */
+#define IDD_ABOUT                       100
+#define IDD_INSTALLER                   102
+
+/* Icon group and bitmap */
+#define IDI_APP                         128
+#define IDB_BANNER                      131
+
+/* Controls of the installer dialog */
+#define IDC_LABEL_XP32                  1002
+#define IDC_LABEL_XP64                  1003
+#define IDC_LABEL_VISTA32               1004
+#define IDC_LABEL_VISTA64               1005
+#define IDC_INSTALL                     1006
+#define IDC_CLOSE                       1007
+
+/* System-menu command that opens the About box (low four bits clear) */
+#define IDM_ABOUT                       0x0010
+
+/* Strings */
+#define IDS_ABOUT_MENU                  101
+#define IDS_STATUS_CAPTION              200
+#define IDS_INSTALL_OK                  201
+#define IDS_FAIL_UNSUPPORTED            202
+#define IDS_FAIL_PATH_TOO_LONG          203
+#define IDS_FAIL_FOLDER_MISSING         204
+#define IDS_FAIL_NOT_STARTED            205
+
+#endif /* QB7_LX450_RESOURCE_H */
