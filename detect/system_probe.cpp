@@ -8,9 +8,10 @@ typedef BOOL(WINAPI* GetVersionExFn)(OSVERSIONINFOA*);
 typedef void(WINAPI* GetSystemInfoFn)(SYSTEM_INFO*);
 
 // Entry points that older systems lack are looked up by name, each with its fallback.
-FARPROC LookUp(HMODULE kernel, const char* preferred, const char* fallback) {
+void* LookUp(HMODULE kernel, const char* preferred, const char* fallback) {
   FARPROC entry = GetProcAddress(kernel, preferred);
-  return entry ? entry : GetProcAddress(kernel, fallback);
+  if (!entry) entry = GetProcAddress(kernel, fallback);
+  return reinterpret_cast<void*>(entry);
 }
 
 SystemProbe Probe(GetVersionExFn getVersionEx, GetSystemInfoFn getSystemInfo) {

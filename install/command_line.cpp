@@ -18,6 +18,8 @@ bool SpaceEndsProgram(const char* line, size_t space) {
   }
 }
 
+char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; }
+
 }  // namespace
 
 size_t FindProgramEnd(const char* commandLine) {
@@ -57,4 +59,10 @@ bool ImageNameOf(const char* program, char* imageName, size_t imageNameSize) {
   if (imageNameSize == 0) return false;
   imageName[length] = '\0';
   return true;
+}
+
+bool EqualsIgnoringAsciiCase(const char* first, const char* second) {
+  for (; *first != '\0' && LowerAscii(*first) == LowerAscii(*second); ++first, ++second) {
+  }
+  return LowerAscii(*first) == LowerAscii(*second);
 }

@@ -25,4 +25,7 @@ bool SplitCommandLine(const char* commandLine, char* program, size_t programSize
 // The file-name piece of a program path, without double quotes. False when it does not fit.
 bool ImageNameOf(const char* program, char* imageName, size_t imageNameSize);
 
+// True when both names are equal but for the case of ASCII letters; other bytes must match.
+bool EqualsIgnoringAsciiCase(const char* first, const char* second);
+
 #endif

@@ -5,6 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake make g++ g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-tools
+  g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   googletest wine wine32:i386 wine64 xvfb xdotool xauth imagemagick icoutils
   fonts-liberation python3 python3-pefile zip
 )

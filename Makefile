@@ -1,0 +1,46 @@
+# Entry points: `make run` starts the program from a sample medium under Wine, `make test` runs
+# every test. Both install what is missing first (Debian 12).
+#
+# The shipped program is 32-bit (build/product). Tests run the same sources built for
+# TEST_ARCH under 64-bit Wine: i686 where this machine can run 32-bit code, x86_64 where its
+# kernel cannot (then 32-bit Wine does not start at all).
+
+JOBS ?= 2
+TEST_ARCH ?= $(shell tools/can_run_32bit.sh && echo i686 || echo x86_64)
+BUILD := build
+TEST_BUILD := $(BUILD)/test-$(TEST_ARCH)
+XVFB := xvfb-run -a -s "-screen 0 1024x768x24"
+
+.PHONY: all deps product native test-build test run clean
+
+all: product
+
+deps:
+	@tools/install-deps.sh
+
+product: deps
+	cmake -S . -B $(BUILD)/product -DCMAKE_BUILD_TYPE=MinSizeRel -DQB7_TESTS=OFF \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-mingw.cmake
+	cmake --build $(BUILD)/product -j $(JOBS)
+
+native: deps
+	cmake -S . -B $(BUILD)/native -DCMAKE_BUILD_TYPE=Debug
+	cmake --build $(BUILD)/native -j $(JOBS)
+
+test-build: product
+	cmake -S . -B $(TEST_BUILD) -DCMAKE_BUILD_TYPE=MinSizeRel \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-$(TEST_ARCH)-mingw.cmake \
+	  -DQB7_PRODUCT_EXE=$(CURDIR)/$(BUILD)/product/ui/QB7_LX450.exe
+	cmake --build $(TEST_BUILD) -j $(JOBS)
+
+test: native test-build
+	ctest --test-dir $(BUILD)/native --output-on-failure
+	tools/stop_wine.sh $(TEST_BUILD)
+	$(XVFB) ctest --test-dir $(TEST_BUILD) --output-on-failure; status=$$?; \
+	  tools/stop_wine.sh $(TEST_BUILD); exit $$status
+
+run: test-build
+	tools/run_sample.sh $(TEST_BUILD)
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,26 @@
+// Starting one installer program and waiting until it has finished.
+#ifndef QB7_INSTALL_COMMAND_RUNNER_H
+#define QB7_INSTALL_COMMAND_RUNNER_H
+
+#include <cstdint>
+
+#include "command_line.h"
+
+enum RunResult {
+  RUN_FINISHED,     // the program was started and has ended
+  RUN_NOT_STARTED,  // it could not be started, elevation was refused, or the line was empty
+  RUN_TOO_LONG,     // the line or its program part does not fit; nothing was started
+};
+
+const uint32_t kElevatedPollMilliseconds = 500;
+
+// Runs `commandLine` (at most 255 characters, in a writable buffer) and returns when the
+// started program has ended. A DIRECT start waits on the process handle; an ELEVATED start
+// yields no handle, so the runner watches the process list for the program's image name.
+RunResult RunCommand(LaunchMode mode, char* commandLine);
+
+// The id of the first running process whose executable file name equals `imageName`, ignoring
+// the case of ASCII letters; 0 when there is none.
+uint32_t FindProcessByImageName(const char* imageName);
+
+#endif

@@ -1,0 +1,53 @@
+#include "install_procedure.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "../detect/system_probe.h"
+#include "command_runner.h"
+
+namespace {
+
+InstallReport Report(InstallOutcome outcome, const char* subject = "") {
+  InstallReport report;
+  report.outcome = outcome;
+  lstrcpynA(report.subject, subject, sizeof report.subject);
+  return report;
+}
+
+// A path longer than the buffer's room is not used cut short: the caller gets false.
+bool ReadBaseDirectory(char* base) {
+  DWORD length = GetCurrentDirectoryA(kBaseDirectoryCapacity, base);
+  if (length == 0 || length >= kBaseDirectoryCapacity) return false;
+  TrimTrailingBackslash(base);
+  return true;
+}
+
+InstallOutcome OutcomeOfRun(RunResult result) {
+  switch (result) {
+    case RUN_FINISHED: return INSTALL_FINISHED;
+    case RUN_TOO_LONG: return INSTALL_PATH_TOO_LONG;
+    default: return INSTALL_NOT_STARTED;
+  }
+}
+
+}  // namespace
+
+InstallReport RunInstall() {
+  char base[kDirectorySize];
+  if (!ReadBaseDirectory(base)) return Report(INSTALL_PATH_TOO_LONG);
+
+  InstallPlan plan;
+  switch (BuildInstallPlan(DetectSystem(), base, &plan)) {
+    case PLAN_UNSUPPORTED: return Report(INSTALL_UNSUPPORTED);
+    case PLAN_TOO_LONG: return Report(INSTALL_PATH_TOO_LONG);
+    case PLAN_READY: break;
+  }
+  // Starting an installer from the wrong folder could install the wrong package.
+  if (!SetCurrentDirectoryA(plan.driverDirectory)) {
+    return Report(INSTALL_FOLDER_MISSING, plan.driverDirectory);
+  }
+  InstallOutcome outcome = OutcomeOfRun(RunCommand(plan.mode, plan.commandLine));
+  return Report(outcome, outcome == INSTALL_NOT_STARTED ? plan.commandLine : "");
+}

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Usage: wine_run.sh PREFIX PROGRAM [ARGS...]
+# Runs a Windows program in the given Wine prefix, creating the prefix on first use (once, even
+# when several tests start together). Quiet: no debug output, no Mono or Gecko prompts.
+set -euo pipefail
+prefix=$1
+shift
+
+export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+here=$(cd "$(dirname "$0")" && pwd)
+loader=$("$here/wine_loader.sh")
+
+make_prefix() {
+  [ -f "$prefix/.qb7-ready" ] && return
+  mkdir -p "$prefix"
+  "$loader" wineboot -i >/dev/null 2>&1 || true
+  # A fresh prefix has no "Courier New" or "MS Sans Serif"; map them to metric-compatible fonts.
+  local fonts='HKCU\Software\Wine\Fonts\Replacements'
+  "$loader" reg add "$fonts" /v "Courier New" /d "Liberation Mono" /f >/dev/null 2>&1
+  "$loader" reg add "$fonts" /v "MS Sans Serif" /d "Liberation Sans" /f >/dev/null 2>&1
+  "$(dirname "$loader")/wineserver" -w 2>/dev/null || true
+  touch "$prefix/.qb7-ready"
+}
+
+mkdir -p "$(dirname "$prefix")"
+exec 9>"$prefix.lock"
+flock 9
+make_prefix
+flock -u 9
+exec "$loader" "$@"

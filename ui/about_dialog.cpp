@@ -1,0 +1,7 @@
+#include "about_dialog.h"
+
+#include "resource.h"
+
+AboutDialog::AboutDialog() : CDialog(IDD_ABOUT) {}
+
+void AboutDialog::DoDataExchange(CDataExchange* exchange) { CDialog::DoDataExchange(exchange); }
