@@ -27,4 +27,9 @@ exec 9>"$prefix.lock"
 flock 9
 make_prefix
 flock -u 9
+# A server that outlives each program spares every test the start of Wine's services. They are
+# started here, away from the caller's output pipes: a test runner waits for those to close.
+if "$(dirname "$loader")/wineserver" -p30 </dev/null >/dev/null 2>&1; then
+  "$loader" cmd /c exit </dev/null >/dev/null 2>&1 || true
+fi
 exec "$loader" "$@"
