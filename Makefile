@@ -11,7 +11,7 @@ BUILD := build
 TEST_BUILD := $(BUILD)/test-$(TEST_ARCH)
 XVFB := xvfb-run -a -s "-screen 0 1024x768x24"
 
-.PHONY: all deps product native test-build test run clean
+.PHONY: all deps product native test-build test run dist clean
 
 all: product
 
@@ -41,6 +41,10 @@ test: native test-build
 
 run: test-build
 	tools/run_sample.sh $(TEST_BUILD)
+
+# DRIVER_PACKAGE=folder with Driver\... of a real driver package; the sample one otherwise.
+dist: product
+	tools/make_dist.sh $(BUILD)/product $(BUILD)/dist $(DRIVER_PACKAGE)
 
 clean:
 	rm -rf $(BUILD)
