@@ -1,0 +1,42 @@
+#include "registry_values.h"
+
+#include <vector>
+
+// Wine reads the version at process start, from this key per exe file name before the
+// prefix-wide setting, which lets each test give each child its own system.
+bool SetReportedVersion(const char* exeFileName, const char* version) {
+  std::string key = std::string("Software\\Wine\\AppDefaults\\") + exeFileName;
+  HKEY handle;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                      &handle, nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  LONG status = RegSetValueExA(handle, "Version", 0, REG_SZ,
+                               reinterpret_cast<const BYTE*>(version), lstrlenA(version) + 1);
+  RegCloseKey(handle);
+  return status == ERROR_SUCCESS;
+}
+
+bool ReadRegistryString(HKEY root, const char* key, const char* name, std::string* value) {
+  HKEY handle;
+  if (RegOpenKeyExA(root, key, 0, KEY_QUERY_VALUE, &handle) != ERROR_SUCCESS) return false;
+  DWORD type = 0;
+  DWORD size = 0;
+  LONG status = RegQueryValueExA(handle, name, nullptr, &type, nullptr, &size);
+  std::vector<char> data(size + 1, '\0');
+  if (status == ERROR_SUCCESS && type == REG_SZ) {
+    status = RegQueryValueExA(handle, name, nullptr, &type,
+                              reinterpret_cast<BYTE*>(data.data()), &size);
+  }
+  RegCloseKey(handle);
+  if (status != ERROR_SUCCESS || type != REG_SZ) return false;
+  *value = data.data();
+  return true;
+}
+
+void DeleteRegistryValue(HKEY root, const char* key, const char* name) {
+  HKEY handle;
+  if (RegOpenKeyExA(root, key, 0, KEY_SET_VALUE, &handle) != ERROR_SUCCESS) return;
+  RegDeleteValueA(handle, name);
+  RegCloseKey(handle);
+}

@@ -1,0 +1,192 @@
+#include "install/install_plan.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+const char kXpCommandHead[] = "rundll32.exe setupapi.dll,InstallHinfSection AX88772.Ndi 132 ";
+
+SystemProbe Probe(uint8_t osClass, uint8_t bitness) {
+  SystemProbe probe = {osClass, bitness};
+  return probe;
+}
+
+// A base directory of exactly `length` characters: a drive and one long folder name.
+std::string BaseOfLength(size_t length) { return "C:\\" + std::string(length - 3, 'a'); }
+
+TEST(TrimTrailingBackslash, RemovesOneTrailingBackslashOnly) {
+  const struct {
+    const char* given;
+    const char* expected;
+  } cases[] = {
+      {"E:\\", "E:"},
+      {"C:\\Setup\\", "C:\\Setup"},
+      {"C:\\Setup", "C:\\Setup"},
+      {"E:\\\\", "E:\\"},
+      {"\\", ""},
+      {"", ""},
+      {"C:\\My Files\\", "C:\\My Files"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.given);
+    char directory[kDirectorySize];
+    strcpy(directory, c.given);
+    TrimTrailingBackslash(directory);
+    EXPECT_STREQ(c.expected, directory);
+  }
+}
+
+TEST(BuildInstallPlan, FollowsThePlanTableForEveryFamilyAndBitness) {
+  const struct {
+    uint8_t osClass;
+    uint8_t bitness;
+    const char* subdirectory;
+    const char* driverDirectory;
+    const char* commandLine;
+    LaunchMode mode;
+  } cases[] = {
+      {OS_NT4, 64, "\\Driver\\WinXP_64", "C:\\Setup\\Driver\\WinXP_64",
+       "rundll32.exe setupapi.dll,InstallHinfSection AX88772.Ndi 132 "
+       "C:\\Setup\\Driver\\WinXP_64\\Ax88772.inf", DIRECT},
+      {OS_WIN2000, 64, "\\Driver\\WinXP_64", "C:\\Setup\\Driver\\WinXP_64",
+       "rundll32.exe setupapi.dll,InstallHinfSection AX88772.Ndi 132 "
+       "C:\\Setup\\Driver\\WinXP_64\\Ax88772.inf", DIRECT},
+      {OS_WINXP, 64, "\\Driver\\WinXP_64", "C:\\Setup\\Driver\\WinXP_64",
+       "rundll32.exe setupapi.dll,InstallHinfSection AX88772.Ndi 132 "
+       "C:\\Setup\\Driver\\WinXP_64\\Ax88772.inf", DIRECT},
+      {OS_NT4, 32, "\\Driver\\Win2000_WinXP", "C:\\Setup\\Driver\\Win2000_WinXP",
+       "rundll32.exe setupapi.dll,InstallHinfSection AX88772.Ndi 132 "
+       "C:\\Setup\\Driver\\Win2000_WinXP\\Ax88772.inf", DIRECT},
+      {OS_WIN2000, 32, "\\Driver\\Win2000_WinXP", "C:\\Setup\\Driver\\Win2000_WinXP",
+       "rundll32.exe setupapi.dll,InstallHinfSection AX88772.Ndi 132 "
+       "C:\\Setup\\Driver\\Win2000_WinXP\\Ax88772.inf", DIRECT},
+      {OS_WINXP, 32, "\\Driver\\Win2000_WinXP", "C:\\Setup\\Driver\\Win2000_WinXP",
+       "rundll32.exe setupapi.dll,InstallHinfSection AX88772.Ndi 132 "
+       "C:\\Setup\\Driver\\Win2000_WinXP\\Ax88772.inf", DIRECT},
+      // A probe that did not run has bitness 0, which is "not 64".
+      {OS_NT4, 0, "\\Driver\\Win2000_WinXP", "C:\\Setup\\Driver\\Win2000_WinXP",
+       "rundll32.exe setupapi.dll,InstallHinfSection AX88772.Ndi 132 "
+       "C:\\Setup\\Driver\\Win2000_WinXP\\Ax88772.inf", DIRECT},
+      {OS_WIN2000, 0, "\\Driver\\Win2000_WinXP", "C:\\Setup\\Driver\\Win2000_WinXP",
+       "rundll32.exe setupapi.dll,InstallHinfSection AX88772.Ndi 132 "
+       "C:\\Setup\\Driver\\Win2000_WinXP\\Ax88772.inf", DIRECT},
+      {OS_WINXP, 0, "\\Driver\\Win2000_WinXP", "C:\\Setup\\Driver\\Win2000_WinXP",
+       "rundll32.exe setupapi.dll,InstallHinfSection AX88772.Ndi 132 "
+       "C:\\Setup\\Driver\\Win2000_WinXP\\Ax88772.inf", DIRECT},
+      {OS_VISTA, 64, "\\Driver\\Vista_64", "C:\\Setup\\Driver\\Vista_64",
+       "C:\\Setup\\Driver\\Vista_64\\DPInst64.exe /lm /sw /sa", ELEVATED},
+      {OS_VISTA, 32, "\\Driver\\Vista_32", "C:\\Setup\\Driver\\Vista_32",
+       "C:\\Setup\\Driver\\Vista_32\\DPInst32.exe /lm /sw /sa", ELEVATED},
+      {OS_VISTA, 0, "\\Driver\\Vista_32", "C:\\Setup\\Driver\\Vista_32",
+       "C:\\Setup\\Driver\\Vista_32\\DPInst32.exe /lm /sw /sa", ELEVATED},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "class " << int(c.osClass) << ", bitness "
+                                    << int(c.bitness));
+    InstallPlan plan;
+    ASSERT_EQ(PLAN_READY, BuildInstallPlan(Probe(c.osClass, c.bitness), "C:\\Setup", &plan));
+    EXPECT_STREQ(c.subdirectory, plan.subdirectory);
+    EXPECT_STREQ(c.driverDirectory, plan.driverDirectory);
+    EXPECT_STREQ(c.commandLine, plan.commandLine);
+    EXPECT_EQ(c.mode, plan.mode);
+  }
+}
+
+TEST(BuildInstallPlan, NoPlanOutsideThe2000XpAndVistaFamilies) {
+  const uint8_t classes[] = {OS_UNRECOGNISED, OS_WIN95, OS_WIN98, OS_WINME, 8, 255};
+  const uint8_t bitnesses[] = {64, 32, 0};
+  for (uint8_t osClass : classes) {
+    for (uint8_t bitness : bitnesses) {
+      SCOPED_TRACE(testing::Message() << "class " << int(osClass) << ", bitness "
+                                      << int(bitness));
+      InstallPlan plan;
+      EXPECT_EQ(PLAN_UNSUPPORTED, BuildInstallPlan(Probe(osClass, bitness), "C:\\Setup", &plan));
+    }
+  }
+}
+
+TEST(BuildInstallPlan, DriveRootGivesASingleBackslash) {
+  char base[kDirectorySize] = "E:\\";
+  TrimTrailingBackslash(base);
+  InstallPlan plan;
+  ASSERT_EQ(PLAN_READY, BuildInstallPlan(Probe(OS_VISTA, 64), base, &plan));
+  EXPECT_STREQ("E:\\Driver\\Vista_64", plan.driverDirectory);
+  EXPECT_STREQ("E:\\Driver\\Vista_64\\DPInst64.exe /lm /sw /sa", plan.commandLine);
+  EXPECT_EQ(ELEVATED, plan.mode);
+}
+
+TEST(BuildInstallPlan, BaseWithSpacesStaysUnquoted) {
+  InstallPlan plan;
+  ASSERT_EQ(PLAN_READY, BuildInstallPlan(Probe(OS_WINXP, 32), "D:\\My Files", &plan));
+  EXPECT_STREQ("rundll32.exe setupapi.dll,InstallHinfSection AX88772.Ndi 132 "
+               "D:\\My Files\\Driver\\Win2000_WinXP\\Ax88772.inf",
+               plan.commandLine);
+  ASSERT_EQ(PLAN_READY, BuildInstallPlan(Probe(OS_VISTA, 32), "D:\\My Files", &plan));
+  EXPECT_STREQ("D:\\My Files\\Driver\\Vista_32\\DPInst32.exe /lm /sw /sa", plan.commandLine);
+}
+
+// The longest base directory the install procedure can read (129 characters) fits every row.
+TEST(BuildInstallPlan, LongestReadableBaseFitsEveryRow) {
+  const std::string base = BaseOfLength(kBaseDirectoryCapacity - 1);
+  const struct {
+    uint8_t osClass;
+    uint8_t bitness;
+    const char* commandTail;
+  } cases[] = {
+      {OS_WINXP, 32, "\\Driver\\Win2000_WinXP\\Ax88772.inf"},
+      {OS_WINXP, 64, "\\Driver\\WinXP_64\\Ax88772.inf"},
+      {OS_VISTA, 32, "\\Driver\\Vista_32\\DPInst32.exe /lm /sw /sa"},
+      {OS_VISTA, 64, "\\Driver\\Vista_64\\DPInst64.exe /lm /sw /sa"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.commandTail);
+    InstallPlan plan;
+    ASSERT_EQ(PLAN_READY, BuildInstallPlan(Probe(c.osClass, c.bitness), base.c_str(), &plan));
+    const std::string head = c.osClass == OS_WINXP ? kXpCommandHead : "";
+    EXPECT_EQ(head + base + c.commandTail, plan.commandLine);
+  }
+}
+
+// The driver directory (160 bytes) is what limits the base: with the longest directory that
+// fits, the command lines are 232 (rundll32) and 184 (DPInst) characters, well within 256,
+// so the command buffer can never be the one that overflows.
+TEST(BuildInstallPlan, RefusesABaseWhoseDriverDirectoryWouldNotFit) {
+  const struct {
+    uint8_t osClass;
+    uint8_t bitness;
+    size_t longestBase;
+    size_t commandLength;
+  } cases[] = {
+      {OS_WINXP, 32, 138, 232},  // "\Driver\Win2000_WinXP" has 21 characters
+      {OS_WINXP, 64, 143, 232},  // the other subdirectories have 16
+      {OS_VISTA, 32, 143, 184},
+      {OS_VISTA, 64, 143, 184},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "class " << int(c.osClass) << ", bitness "
+                                    << int(c.bitness));
+    InstallPlan plan;
+    const std::string longest = BaseOfLength(c.longestBase);
+    ASSERT_EQ(PLAN_READY,
+              BuildInstallPlan(Probe(c.osClass, c.bitness), longest.c_str(), &plan));
+    EXPECT_EQ(kDirectorySize - 1, strlen(plan.driverDirectory));
+    EXPECT_EQ(0, strncmp(plan.driverDirectory, longest.c_str(), longest.size()));
+    EXPECT_EQ(c.commandLength, strlen(plan.commandLine));
+
+    const std::string tooLong = BaseOfLength(c.longestBase + 1);
+    EXPECT_EQ(PLAN_TOO_LONG,
+              BuildInstallPlan(Probe(c.osClass, c.bitness), tooLong.c_str(), &plan));
+  }
+}
+
+TEST(BuildInstallPlan, RefusesABaseFarBeyondEveryBuffer) {
+  const std::string base = BaseOfLength(300);
+  InstallPlan plan;
+  EXPECT_EQ(PLAN_TOO_LONG, BuildInstallPlan(Probe(OS_VISTA, 64), base.c_str(), &plan));
+  EXPECT_EQ(PLAN_TOO_LONG, BuildInstallPlan(Probe(OS_WINXP, 32), base.c_str(), &plan));
+}
+
+}  // namespace

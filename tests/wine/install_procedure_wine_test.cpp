@@ -1,0 +1,198 @@
+// The install procedure end to end: a child process runs it in a scratch distribution medium
+// under a chosen reported Windows version, with the stand-in installer and our test package.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "child_process.h"
+#include "install/install_procedure.h"
+#include "registry_values.h"
+#include "scratch_folder.h"
+
+namespace {
+
+const char kInstallChild[] = "qb7_install_child.exe";
+const DWORD kChildTimeoutMs = 60000;
+const char kPackageKey[] = "Software\\QB7_LX450 Test Package";
+// Long enough that an installer not waited for is still running when the child returns.
+const char kStandinDelayMs[] = "1000";
+const char kVistaCommandTail[] = "\\DPInst64.exe /lm /sw /sa";
+
+struct InstallRun {
+  bool ended;
+  std::string outcome;
+  std::string subject;
+  std::string cwd;
+  std::string output;
+};
+
+std::string Outcome(InstallOutcome outcome) { return std::to_string(int(outcome)); }
+
+// The stand-in writes one line starting "pid=" when it starts (and "end pid=" when it ends).
+size_t CountStartRecords(const std::string& log) {
+  size_t count = 0;
+  for (size_t line = 0; line != std::string::npos && line < log.size();) {
+    if (log.compare(line, 4, "pid=") == 0) ++count;
+    line = log.find('\n', line);
+    if (line != std::string::npos) ++line;
+  }
+  return count;
+}
+
+class RunInstallOnWine : public testing::Test {
+ protected:
+  void SetUp() override {
+    scratch_ = MakeScratchFolder();
+    ASSERT_FALSE(scratch_.empty());
+    medium_ = scratch_ + "\\QB7 Medium";
+    ASSERT_TRUE(MakeFolders(medium_));
+    log_ = scratch_ + "\\standin.log";
+    SetEnvironmentVariableA("QB7_STANDIN_LOG", log_.c_str());
+    SetEnvironmentVariableA("QB7_STANDIN_DELAY_MS", kStandinDelayMs);
+    DeleteRegistryValue(HKEY_CURRENT_USER, kPackageKey, "Installed");
+    DeleteRegistryValue(HKEY_CURRENT_USER, kPackageKey, "SourceFolder");
+  }
+
+  void TearDown() override { RemoveTree(scratch_); }
+
+  // Lays out `base`\Driver\`folder` with the test package and, unless null, the stand-in
+  // installer under `installerName`; returns the folder.
+  std::string LayOutDriverFolder(const std::string& base, const char* folder,
+                                 const char* installerName) {
+    std::string directory = base + "\\Driver\\" + folder;
+    EXPECT_TRUE(MakeFolders(directory));
+    EXPECT_TRUE(CopyFileTo(WinePathOfHostPath(QB7_TEST_INF_HOST_PATH),
+                           directory + "\\Ax88772.inf"));
+    if (installerName) {
+      EXPECT_TRUE(CopyFileTo(WinePathOfHostPath(QB7_STANDIN_HOST_PATH),
+                             directory + "\\" + installerName));
+    }
+    return directory;
+  }
+
+  void LayOutEveryDriverFolder(const std::string& base) {
+    LayOutDriverFolder(base, "Win2000_WinXP", nullptr);
+    LayOutDriverFolder(base, "WinXP_64", nullptr);
+    LayOutDriverFolder(base, "Vista_32", "DPInst32.exe");
+    LayOutDriverFolder(base, "Vista_64", "DPInst64.exe");
+  }
+
+  InstallRun RunInstallAs(const char* version, const std::string& currentDirectory) {
+    EXPECT_TRUE(SetReportedVersion(kInstallChild, version));
+    ChildRun child = RunChild(SiblingPath(kInstallChild), currentDirectory, kChildTimeoutMs);
+    EXPECT_TRUE(child.started);
+    EXPECT_TRUE(child.ended) << "the install did not end within " << kChildTimeoutMs << " ms";
+    InstallRun run = {child.ended, FieldValue(child.output, "outcome"),
+                      FieldValue(child.output, "subject"), FieldValue(child.output, "cwd"),
+                      child.output};
+    return run;
+  }
+
+  bool PackageInstalled() {
+    std::string value;
+    return ReadRegistryString(HKEY_CURRENT_USER, kPackageKey, "Installed", &value);
+  }
+
+  std::string scratch_;
+  std::string medium_;
+  std::string log_;
+};
+
+TEST_F(RunInstallOnWine, VistaFamilyRunsThePackageInstallerFromTheDriverFolder) {
+  std::string driver = LayOutDriverFolder(medium_, "Vista_64", "DPInst64.exe");
+  InstallRun run = RunInstallAs("win7", medium_);
+  ASSERT_TRUE(run.ended);
+  EXPECT_EQ(Outcome(INSTALL_FINISHED), run.outcome) << run.output;
+  EXPECT_EQ("", run.subject);
+  EXPECT_PRED2(SamePath, driver, run.cwd);
+
+  std::string log = ReadTextFile(log_);
+  ASSERT_FALSE(log.empty()) << "the installer did not run";
+  std::string pid = FieldValue(log, "pid");
+  EXPECT_EQ(1u, CountStartRecords(log)) << log;
+  EXPECT_PRED2(SamePath, driver + "\\DPInst64.exe", FieldValue(log, "image"));
+  EXPECT_PRED2(SamePath, driver, FieldValue(log, "cwd"));
+  std::string commandLine = FieldValue(log, "cmdline");
+  const std::string parameters = " /lm /sw /sa";
+  ASSERT_GE(commandLine.size(), parameters.size());
+  EXPECT_EQ(parameters, commandLine.substr(commandLine.size() - parameters.size()));
+  EXPECT_NE(std::string::npos, log.find("end pid=" + pid))
+      << "the install returned before the installer had ended:\n" << log;
+}
+
+TEST_F(RunInstallOnWine, XpFamilyHasTheSetupLibraryInstallOurInf) {
+  LayOutDriverFolder(medium_, "Win2000_WinXP", nullptr);
+  std::string driver = LayOutDriverFolder(medium_, "WinXP_64", nullptr);
+  InstallRun run = RunInstallAs("winxp", medium_);
+  ASSERT_TRUE(run.ended);
+  EXPECT_EQ(Outcome(INSTALL_FINISHED), run.outcome) << run.output;
+  EXPECT_PRED2(SamePath, driver, run.cwd);
+
+  std::string installed;
+  ASSERT_TRUE(ReadRegistryString(HKEY_CURRENT_USER, kPackageKey, "Installed", &installed))
+      << "the INF section did not run";
+  EXPECT_EQ("AX88772", installed);
+  std::string sourceFolder;
+  ASSERT_TRUE(ReadRegistryString(HKEY_CURRENT_USER, kPackageKey, "SourceFolder", &sourceFolder));
+  EXPECT_PRED2(SamePath, driver + "\\", sourceFolder) << "the INF of the wrong folder ran";
+  EXPECT_FALSE(FileExists(log_));
+}
+
+TEST_F(RunInstallOnWine, UnrecognisedSystemRunsNothing) {
+  LayOutEveryDriverFolder(medium_);
+  InstallRun run = RunInstallAs("nt351", medium_);
+  ASSERT_TRUE(run.ended);
+  EXPECT_EQ(Outcome(INSTALL_UNSUPPORTED), run.outcome) << run.output;
+  EXPECT_PRED2(SamePath, medium_, run.cwd);
+  EXPECT_FALSE(FileExists(log_)) << ReadTextFile(log_);
+  EXPECT_FALSE(PackageInstalled());
+}
+
+TEST_F(RunInstallOnWine, MissingDriverFolderRunsNothing) {
+  LayOutDriverFolder(medium_, "WinXP_64", nullptr);
+  LayOutDriverFolder(medium_, "Vista_32", "DPInst32.exe");
+  InstallRun run = RunInstallAs("win7", medium_);
+  ASSERT_TRUE(run.ended);
+  EXPECT_EQ(Outcome(INSTALL_FOLDER_MISSING), run.outcome) << run.output;
+  EXPECT_PRED2(SamePath, medium_ + "\\Driver\\Vista_64", run.subject);
+  EXPECT_PRED2(SamePath, medium_, run.cwd);
+  EXPECT_FALSE(FileExists(log_)) << ReadTextFile(log_);
+  EXPECT_FALSE(PackageInstalled());
+}
+
+TEST_F(RunInstallOnWine, MissingInstallerIsNotStarted) {
+  std::string driver = LayOutDriverFolder(medium_, "Vista_64", nullptr);
+  LayOutDriverFolder(medium_, "Vista_32", "DPInst32.exe");
+  InstallRun run = RunInstallAs("win7", medium_);
+  ASSERT_TRUE(run.ended);
+  EXPECT_EQ(Outcome(INSTALL_NOT_STARTED), run.outcome) << run.output;
+  EXPECT_EQ(driver + kVistaCommandTail, run.subject);
+  EXPECT_PRED2(SamePath, driver, run.cwd);
+  EXPECT_FALSE(FileExists(log_)) << ReadTextFile(log_);
+}
+
+// The base directory is read with room for 129 characters: that many are used whole, and one
+// more is refused rather than cut to a folder that might hold another package.
+TEST_F(RunInstallOnWine, BaseDirectoryLengthBoundary) {
+  const size_t kLongestBase = kBaseDirectoryCapacity - 1;
+  ASSERT_LT(medium_.size() + 2, kLongestBase);
+  std::string longest = medium_ + "\\" + std::string(kLongestBase - medium_.size() - 1, 'm');
+  std::string tooLong = longest + "m";
+  ASSERT_TRUE(MakeFolders(longest));
+  ASSERT_TRUE(MakeFolders(tooLong));
+  std::string driver = LayOutDriverFolder(longest, "Vista_64", nullptr);
+  LayOutDriverFolder(tooLong, "Vista_64", nullptr);
+
+  InstallRun run = RunInstallAs("win7", longest);
+  ASSERT_TRUE(run.ended);
+  EXPECT_EQ(Outcome(INSTALL_NOT_STARTED), run.outcome) << run.output;
+  EXPECT_EQ(driver + kVistaCommandTail, run.subject);
+  EXPECT_PRED2(SamePath, driver, run.cwd);
+
+  run = RunInstallAs("win7", tooLong);
+  ASSERT_TRUE(run.ended);
+  EXPECT_EQ(Outcome(INSTALL_PATH_TOO_LONG), run.outcome) << run.output;
+  EXPECT_PRED2(SamePath, tooLong, run.cwd);
+}
+
+}  // namespace
