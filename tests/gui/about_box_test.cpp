@@ -1,0 +1,175 @@
+// The About box, reached through the installer dialog's system menu: the menu entry, the system
+// commands that open it, what it shows, how it closes, and the dialog being usable afterwards.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "deadline.h"
+#include "gui_case.h"
+#include "resource.h"
+#include "window_access.h"
+
+using namespace gui_driver;
+
+namespace {
+
+const char kAboutMenuText[] = "&About QB7_LX450...";
+const char kVersionLine[] = "QB7_LX450 Version 1.0";
+const char kNoticeLine[] = "Copyright (C) 2026 QB7_LX450 team";
+const LONG kCentringTolerance = 2;
+// A command that opens nothing is handled at once; one that opens a modal box never returns
+// while the box shows.
+const DWORD kCommandTimeoutMs = 5000;
+
+// Whether the platform gives a top-level window of this style a system menu at all.
+bool PlatformGivesSystemMenu(LONG style, LONG exStyle) {
+  HWND window = CreateWindowExA(exStyle, "Static", "", style & ~WS_VISIBLE, 0, 0, 10, 10, nullptr,
+                                nullptr, GetModuleHandleA(nullptr), nullptr);
+  bool hasMenu = window && GetSystemMenu(window, FALSE) != nullptr;
+  if (window) DestroyWindow(window);
+  return hasMenu;
+}
+
+bool HasText(const std::vector<ControlState>& controls, const std::string& text) {
+  for (const ControlState& control : controls) {
+    if (control.text == text) return true;
+  }
+  return false;
+}
+
+class AboutBox : public GuiCase {
+ protected:
+  HWND OpenAbout() {
+    EXPECT_TRUE(PostSystemCommand(dialog_, IDM_ABOUT));
+    return WaitForAbout();
+  }
+
+  // Once the About box has gone, the dialog takes input again and Cancel still ends it.
+  void ExpectDialogUsableAgain() {
+    EXPECT_TRUE(PollUntil([&] { return IsWindowEnabled(dialog_) != FALSE; }, kWindowTimeoutMs))
+        << "the installer dialog stayed disabled";
+    ASSERT_TRUE(PressButton(dialog_, IDC_CLOSE));
+    EXPECT_TRUE(WaitForProgramExit()) << "Cancel did not end the program";
+  }
+};
+
+TEST_F(AboutBox, SystemMenuEndsWithTheAboutEntry) {
+  ASSERT_TRUE(StartProgram("win7"));
+  Snapshot(dialog_);
+  WindowProbe probe = Probe(dialog_);
+  if (!probe.hasSystemMenu) {
+    ControlState window = ReadWindow(dialog_);
+    ASSERT_FALSE(PlatformGivesSystemMenu(window.style, window.exStyle))
+        << "the platform gives a window of this style a system menu, the dialog has none";
+    GTEST_SKIP() << "this platform gives a window without WS_SYSMENU no system menu, so "
+                    "there is no menu to carry the entry";
+  }
+  const std::vector<MenuItem>& menu = probe.systemMenu;
+  ASSERT_GE(menu.size(), 2u);
+  const MenuItem& separator = menu[menu.size() - 2];
+  const MenuItem& about = menu.back();
+  EXPECT_NE(separator.type & MFT_SEPARATOR, 0u);
+  EXPECT_EQ(about.type & (MFT_SEPARATOR | MFT_BITMAP | MFT_OWNERDRAW), 0u);
+  EXPECT_EQ(about.id, static_cast<UINT>(IDM_ABOUT));
+  EXPECT_EQ(about.text, kAboutMenuText);
+  EXPECT_EQ(about.text, ProgramString(IDS_ABOUT_MENU));
+}
+
+struct CommandRow {
+  const char* name;
+  WPARAM command;
+  bool opensAbout;
+};
+
+// The About command is 0x0010 with its low four bits free; the ids either side open nothing.
+const CommandRow kCommandRows[] = {
+    {"Id000F", 0x000F, false}, {"Id0010", 0x0010, true},  {"Id0015", 0x0015, true},
+    {"Id001F", 0x001F, true},  {"Id0020", 0x0020, false},
+};
+
+// Names the row in test names and messages.
+void PrintTo(const CommandRow& row, std::ostream* out) { *out << row.name; }
+
+class AboutCommand : public AboutBox, public testing::WithParamInterface<CommandRow> {
+ protected:
+  void ExpectAboutShown(HWND about) {
+    std::vector<ControlState> controls = ReadControls(about);
+    EXPECT_EQ(GetWindow(about, GW_OWNER), dialog_);
+    EXPECT_FALSE(IsWindowEnabled(dialog_)) << "the installer dialog took input under the box";
+    POINT centre = CentreOf(WindowRect(about));
+    POINT dialogCentre = CentreOf(WindowRect(dialog_));
+    EXPECT_NEAR(centre.x, dialogCentre.x, kCentringTolerance);
+    EXPECT_NEAR(centre.y, dialogCentre.y, kCentringTolerance);
+    EXPECT_TRUE(HasText(controls, kVersionLine));
+    EXPECT_TRUE(HasText(controls, kNoticeLine));
+    EXPECT_EQ(ReadControl(about, IDOK).text, "OK");
+  }
+};
+
+TEST_P(AboutCommand, OpensTheAboutBoxOnlyForItsIds) {
+  const CommandRow& row = GetParam();
+  ASSERT_TRUE(StartProgram("win7"));
+  if (!row.opensAbout) {
+    EXPECT_TRUE(SendSystemCommandAndWait(dialog_, row.command, kCommandTimeoutMs))
+        << "the command did not return: something modal opened";
+    Snapshot(dialog_);
+    EXPECT_EQ(FindWindowOf(program_.Id(), kDialogClass, kAboutCaption), nullptr);
+    ExpectDialogUsableAgain();
+    return;
+  }
+  ASSERT_TRUE(PostSystemCommand(dialog_, row.command));
+  HWND about = WaitForAbout();
+  ASSERT_NE(about, nullptr) << "no About box appeared";
+  Snapshot(about);
+  ExpectAboutShown(about);
+  ASSERT_TRUE(PressButton(about, IDOK));
+  EXPECT_TRUE(WaitForWindowGone(about, kWindowTimeoutMs));
+  ExpectDialogUsableAgain();
+}
+
+INSTANTIATE_TEST_SUITE_P(Commands, AboutCommand, testing::ValuesIn(kCommandRows));
+
+enum class CloseBy { kOkButton, kEscapeKey, kCloseBox };
+
+struct AboutClosingRow {
+  const char* name;
+  CloseBy closeBy;
+};
+
+const AboutClosingRow kAboutClosingRows[] = {
+    {"OkButton", CloseBy::kOkButton},
+    {"EscapeKey", CloseBy::kEscapeKey},
+    {"CloseBox", CloseBy::kCloseBox},
+};
+
+// Names the row in test names and messages.
+void PrintTo(const AboutClosingRow& row, std::ostream* out) { *out << row.name; }
+
+class AboutClosing : public AboutBox, public testing::WithParamInterface<AboutClosingRow> {
+ protected:
+  bool Close(HWND about, CloseBy closeBy) {
+    switch (closeBy) {
+      case CloseBy::kOkButton: return PressButton(about, IDOK);
+      case CloseBy::kEscapeKey: return PostKeyPress(about, program_.ThreadId(), VK_ESCAPE);
+      // What the caption's close box sends.
+      case CloseBy::kCloseBox: return PostSystemCommand(about, SC_CLOSE);
+    }
+    return false;
+  }
+};
+
+TEST_P(AboutClosing, ClosesAndLeavesTheDialogUsable) {
+  ASSERT_TRUE(StartProgram("win7"));
+  HWND about = OpenAbout();
+  ASSERT_NE(about, nullptr) << "no About box appeared";
+  Snapshot(about);
+  ASSERT_TRUE(Close(about, GetParam().closeBy));
+  EXPECT_TRUE(WaitForWindowGone(about, kWindowTimeoutMs)) << "the About box stayed";
+  EXPECT_TRUE(program_.IsRunning()) << "closing the About box ended the program";
+  ExpectDialogUsableAgain();
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, AboutClosing, testing::ValuesIn(kAboutClosingRows));
+
+}  // namespace

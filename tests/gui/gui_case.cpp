@@ -1,0 +1,131 @@
+#include "gui_case.h"
+
+#include "deadline.h"
+#include "registry_values.h"
+#include "scratch_folder.h"
+#include "screenshot.h"
+#include "standin_log.h"
+#include "window_access.h"
+#include "wine_host.h"
+
+using namespace gui_driver;
+
+namespace {
+
+const char kVersionKey[] = "Software\\Wine\\AppDefaults\\QB7_LX450.exe";
+
+std::string ProgramPath() { return WinePathOfHostPath(QB7_GUI_EXE); }
+
+// Copies the folder tree at `source` to `target`, which must not exist yet.
+bool CopyTree(const std::string& source, const std::string& target) {
+  if (!MakeFolders(target)) return false;
+  WIN32_FIND_DATAA entry;
+  HANDLE search = FindFirstFileA((source + "\\*").c_str(), &entry);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  bool copied = true;
+  do {
+    std::string name = entry.cFileName;
+    if (name == "." || name == "..") continue;
+    bool isFolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    copied = (isFolder ? CopyTree(source + "\\" + name, target + "\\" + name)
+                       : CopyFileTo(source + "\\" + name, target + "\\" + name)) &&
+             copied;
+  } while (FindNextFileA(search, &entry));
+  FindClose(search);
+  return copied;
+}
+
+// The case's full name, made fit for a file name: "Suite.Case", or "Prefix_Suite.Case_Row"
+// with the row's printed name in place of its index.
+std::string CaseName() {
+  const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = std::string(info->test_suite_name()) + "." + info->name();
+  if (info->value_param()) name.erase(name.rfind('/') + 1).append(info->value_param());
+  for (char& c : name) {
+    if (c == '/' || c == '\\' || c == ':') c = '_';
+  }
+  return name;
+}
+
+}  // namespace
+
+// Wine draws the message boxes' and About box's captions itself, so screenshots show them.
+void GuiCase::SetUp() {
+  scratch_ = MakeScratchFolder();
+  ASSERT_FALSE(scratch_.empty());
+  medium_ = scratch_ + "\\medium";
+  standinLog_ = scratch_ + "\\standin.log";
+  ASSERT_TRUE(CopyTree(WinePathOfHostPath(QB7_GUI_MEDIUM), medium_));
+  // This build's program, whatever the medium was last laid out with.
+  ASSERT_TRUE(CopyFileTo(ProgramPath(), medium_ + "\\" + kProgramFileName));
+  ASSERT_TRUE(DrawCaptionsInWine(true));
+}
+
+// A failed case keeps its scratch folder for a look at what the program left there.
+void GuiCase::TearDown() {
+  if (HasFailure() && program_.IsRunning()) Snapshot(dialog_);
+  program_.Terminate();
+  DrawCaptionsInWine(false);
+  DeleteRegistryValue(HKEY_CURRENT_USER, kVersionKey, "Version");
+  if (HasFailure()) {
+    printf("scratch folder kept: %s\n", scratch_.c_str());
+  } else {
+    RemoveTree(scratch_);
+  }
+}
+
+bool GuiCase::StartProgram(const char* version, const Environment& extra) {
+  if (!SetReportedVersion(kProgramFileName, version)) return false;
+  Environment environment = extra;
+  environment.push_back({kStandinLogVariable, standinLog_});
+  if (!program_.Start(medium_ + "\\" + kProgramFileName, medium_, environment)) return false;
+  dialog_ = WaitForWindow(program_.Id(), kDialogClass, nullptr, kWindowTimeoutMs);
+  return dialog_ != nullptr;
+}
+
+HWND GuiCase::WaitForNotice() {
+  return WaitForWindow(program_.Id(), kDialogClass, kNoticeCaption, kInstallTimeoutMs);
+}
+
+HWND GuiCase::WaitForAbout() {
+  return WaitForWindow(program_.Id(), kDialogClass, kAboutCaption, kWindowTimeoutMs);
+}
+
+bool GuiCase::WaitForProgramExit() { return program_.WaitForExit(kExitTimeoutMs); }
+
+void GuiCase::Snapshot(HWND window) {
+  if (window) WaitForPainted(window, kWindowTimeoutMs);
+  std::string folder = WinePathOfHostPath(QB7_GUI_SCREENSHOTS);
+  MakeFolders(folder);
+  EXPECT_TRUE(SaveScreenshot(folder + "\\" + CaseName() + ".bmp"));
+}
+
+WindowProbe GuiCase::Probe(HWND window) {
+  WindowProbe probe;
+  EXPECT_TRUE(ProbeWindow(WinePathOfHostPath(QB7_GUI_PROBE_DLL), window, &probe, kWindowTimeoutMs))
+      << "the probe did not answer from inside the program";
+  return probe;
+}
+
+std::string ProgramString(UINT id) {
+  HMODULE program = LoadLibraryExA(ProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  char text[1024] = "";
+  if (program) {
+    LoadStringA(program, id, text, sizeof text);
+    FreeLibrary(program);
+  }
+  return text;
+}
+
+std::string NoticeText(UINT id, const std::string& subject) {
+  std::string text = ProgramString(id);
+  size_t placeholder = text.find("%s");
+  if (placeholder != std::string::npos) text.replace(placeholder, 2, subject);
+  return text;
+}
+
+POINT CentreOf(const RECT& rect) {
+  return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+}
+
+bool SameRect(const RECT& first, const RECT& second) { return EqualRect(&first, &second) != FALSE; }

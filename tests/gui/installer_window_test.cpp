@@ -1,0 +1,146 @@
+// The installer dialog as the user first sees it: its frame and place, its controls, its
+// pictures, and which system it marks under each reported Windows version.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "gui_case.h"
+#include "resource.h"
+#include "window_access.h"
+
+using namespace gui_driver;
+
+namespace {
+
+// Controls without an id of their own carry IDC_STATIC, -1.
+const int kNoId = -1;
+// The control's kind: style bits under `kindMask` equal `kind`. Push buttons may be the
+// default button or not, depending on where the focus is, so only the bits above it count.
+const LONG kPushKindMask = BS_TYPEMASK & ~BS_DEFPUSHBUTTON;
+
+struct ExpectedControl {
+  int id;
+  const char* className;
+  const char* text;  // null: the text is not a string (the banner's is a bitmap id)
+  LONG kindMask;
+  LONG kind;
+  bool visible;
+  bool enabled;  // as under win7, where the program marks "Windows Vista 64bit"
+};
+
+const std::vector<ExpectedControl> kTemplateControls = {
+    {IDOK, "Button", "OK", kPushKindMask, BS_PUSHBUTTON, false, true},
+    {IDCANCEL, "Button", "Cancel", kPushKindMask, BS_PUSHBUTTON, false, true},
+    {kNoId, "Static", nullptr, SS_TYPEMASK, SS_BITMAP, true, true},
+    {kNoId, "Button", "QB7-LX450 Drivers", BS_TYPEMASK, BS_GROUPBOX, true, true},
+    {IDC_LABEL_XP32, "Static", "Windows 2K/XP 32bit", SS_TYPEMASK, SS_LEFT, true, false},
+    {IDC_LABEL_XP64, "Static", "Windows 2K/XP 64bit", SS_TYPEMASK, SS_LEFT, true, false},
+    {IDC_LABEL_VISTA32, "Static", "Windows Vista 32bit", SS_TYPEMASK, SS_LEFT, true, false},
+    {IDC_LABEL_VISTA64, "Static", "Windows Vista 64bit", SS_TYPEMASK, SS_LEFT, true, true},
+    {IDC_INSTALL, "Button", "Install", kPushKindMask, BS_PUSHBUTTON, true, true},
+    {IDC_CLOSE, "Button", "Cancel", kPushKindMask, BS_PUSHBUTTON, true, true},
+};
+
+const int kSystemLabels[] = {IDC_LABEL_XP32, IDC_LABEL_XP64, IDC_LABEL_VISTA32, IDC_LABEL_VISTA64};
+// The banner bitmap's size in pixels; a bitmap static takes the size of its picture.
+const LONG kBannerWidth = 350;
+const LONG kBannerHeight = 50;
+const LONG kCentringTolerance = 2;
+
+// The one static that shows a bitmap; an empty state when there is none.
+ControlState FindBanner(HWND dialog) {
+  for (const ControlState& control : ReadControls(dialog)) {
+    if (control.className == "Static" && (control.style & SS_TYPEMASK) == SS_BITMAP) return control;
+  }
+  return ControlState();
+}
+
+class InstallerWindow : public GuiCase {};
+
+TEST_F(InstallerWindow, HasNoCaptionAndIsCentredOnTheWorkArea) {
+  ASSERT_TRUE(StartProgram("win7"));
+  Snapshot(dialog_);
+  ControlState window = ReadWindow(dialog_);
+  EXPECT_EQ(window.style & WS_CAPTION, 0) << std::hex << window.style;
+  EXPECT_NE(window.style & WS_POPUP, 0) << std::hex << window.style;
+  EXPECT_NE(window.exStyle & WS_EX_APPWINDOW, 0) << std::hex << window.exStyle;
+  EXPECT_EQ(window.text, "");
+  RECT workArea;
+  ASSERT_TRUE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &workArea, 0));
+  POINT centre = CentreOf(window.rect);
+  POINT workCentre = CentreOf(workArea);
+  EXPECT_NEAR(centre.x, workCentre.x, kCentringTolerance);
+  EXPECT_NEAR(centre.y, workCentre.y, kCentringTolerance);
+}
+
+TEST_F(InstallerWindow, HasTheTemplateControlsInTheirOrder) {
+  ASSERT_TRUE(StartProgram("win7"));
+  Snapshot(dialog_);
+  std::vector<ControlState> controls = ReadControls(dialog_);
+  ASSERT_EQ(controls.size(), kTemplateControls.size());
+  for (size_t i = 0; i < controls.size(); ++i) {
+    const ControlState& actual = controls[i];
+    const ExpectedControl& expected = kTemplateControls[i];
+    SCOPED_TRACE(testing::Message() << "control " << i << " (id " << expected.id << ")");
+    EXPECT_EQ(actual.id, expected.id);
+    EXPECT_EQ(actual.className, expected.className);
+    if (expected.text) {
+      EXPECT_EQ(actual.text, expected.text);
+    }
+    EXPECT_EQ(actual.style & expected.kindMask, expected.kind) << std::hex << actual.style;
+    EXPECT_EQ(actual.visible, expected.visible);
+    EXPECT_EQ(actual.enabled, expected.enabled);
+  }
+}
+
+TEST_F(InstallerWindow, ShowsTheBannerAndCarriesTheProgramIcon) {
+  ASSERT_TRUE(StartProgram("win7"));
+  Snapshot(dialog_);
+  ControlState banner = FindBanner(dialog_);
+  ASSERT_NE(banner.window, nullptr);
+  EXPECT_NE(StaticImage(banner.window, IMAGE_BITMAP), nullptr);
+  EXPECT_EQ(banner.rect.right - banner.rect.left, kBannerWidth);
+  EXPECT_EQ(banner.rect.bottom - banner.rect.top, kBannerHeight);
+  WindowProbe probe = Probe(dialog_);
+  EXPECT_TRUE(probe.hasBigIcon);
+  EXPECT_TRUE(probe.hasSmallIcon);
+}
+
+struct MarkingRow {
+  const char* name;
+  const char* version;  // as Wine names it
+  int markedLabel;      // 0: none
+  bool installEnabled;
+};
+
+// Processor type in the win64 prefix is always 8664, so every system reports bitness 64 here:
+// the "Windows 2K/XP 32bit" and "Windows Vista 32bit" marks need a 32-bit processor and cannot
+// be shown under this Wine; XP itself gets the 64-bit mark.
+const MarkingRow kMarkingRows[] = {
+    {"WinXp", "winxp", IDC_LABEL_XP64, true},
+    {"WinXp64", "winxp64", IDC_LABEL_XP64, true},
+    {"Win7", "win7", IDC_LABEL_VISTA64, true},
+    {"Win10", "win10", IDC_LABEL_VISTA64, true},
+    {"Win98", "win98", 0, false},
+    {"Nt351", "nt351", 0, true},
+};
+
+// Names the row in test names and messages.
+void PrintTo(const MarkingRow& row, std::ostream* out) { *out << row.name; }
+
+class SystemMarking : public GuiCase, public testing::WithParamInterface<MarkingRow> {};
+
+TEST_P(SystemMarking, EnablesOnlyTheLabelOfTheRunningSystem) {
+  const MarkingRow& row = GetParam();
+  ASSERT_TRUE(StartProgram(row.version));
+  Snapshot(dialog_);
+  for (int label : kSystemLabels) {
+    EXPECT_EQ(ReadControl(dialog_, label).enabled, label == row.markedLabel) << "label " << label;
+  }
+  EXPECT_EQ(ReadControl(dialog_, IDC_INSTALL).enabled, row.installEnabled);
+  EXPECT_TRUE(ReadControl(dialog_, IDC_CLOSE).enabled);
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, SystemMarking, testing::ValuesIn(kMarkingRows));
+
+}  // namespace

@@ -1,0 +1,44 @@
+// Reads window state that Wine does not show to other processes: the system menu (GetSystemMenu
+// refuses another process's window) and the window's icons (WM_GETICON is not passed between
+// processes). The probe DLL is hooked into the program's thread (SetWindowsHookEx,
+// WH_GETMESSAGE); the platform loads it there, it reads the state when asked and hands it back
+// through shared memory. It changes nothing in the program. It also tells which standard icon
+// a message box shows, which icon handles, private to each process, cannot.
+//
+//   WindowProbe probe;
+//   if (ProbeWindow(probeDllPath, dialog, &probe, kWindowTimeoutMs)) ... probe.systemMenu ...
+#ifndef QB7_GUI_DRIVER_WINDOW_PROBE_H
+#define QB7_GUI_DRIVER_WINDOW_PROBE_H
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace gui_driver {
+
+struct MenuItem {
+  UINT type = 0;   // MFT_* flags
+  UINT state = 0;  // MFS_* flags
+  UINT id = 0;
+  std::string text;
+};
+
+// Which of the platform's standard icons a window's icon control shows.
+enum class ShownIcon { kNone, kError, kWarning, kInformation, kQuestion, kOther };
+
+struct WindowProbe {
+  bool hasSystemMenu = false;
+  std::vector<MenuItem> systemMenu;
+  bool hasBigIcon = false;
+  bool hasSmallIcon = false;
+  ShownIcon shownIcon = ShownIcon::kNone;
+};
+
+// False when the probe could not be hooked in or the program did not answer in time (it answers
+// only while its message loop runs, not while it waits for an installer).
+bool ProbeWindow(const std::string& probeDllPath, HWND window, WindowProbe* probe, DWORD timeoutMs);
+
+}  // namespace gui_driver
+
+#endif

@@ -1,0 +1,96 @@
+// The probe DLL: loaded into the program's process by the platform when the driver hooks the
+// program's thread, it answers the driver's probe message with what only that process can read.
+// It reads and never changes anything.
+#include <windows.h>
+
+#include "window_probe_protocol.h"
+
+namespace {
+
+UINT ProbeMessage() {
+  static UINT message = RegisterWindowMessageA(QB7_PROBE_MESSAGE);
+  return message;
+}
+
+void DescribeSystemMenu(HWND window, ProbeReport* report) {
+  // FALSE: read the menu as it is, without making the platform reset it.
+  HMENU menu = GetSystemMenu(window, FALSE);
+  report->hasSystemMenu = menu != nullptr;
+  if (!menu) return;
+  report->menuItemCount = GetMenuItemCount(menu);
+  for (int i = 0; i < report->menuItemCount && i < kProbeMaxMenuItems; ++i) {
+    ProbeMenuItem* item = &report->menuItems[i];
+    MENUITEMINFOA info = {};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_FTYPE | MIIM_STATE | MIIM_ID | MIIM_STRING;
+    info.dwTypeData = item->text;
+    info.cch = sizeof item->text;
+    if (!GetMenuItemInfoA(menu, i, TRUE, &info)) continue;
+    item->type = info.fType;
+    item->state = info.fState;
+    item->id = info.wID;
+  }
+}
+
+// Sent from inside the program's own thread, so the platform answers as it would the program.
+void DescribeIcons(HWND window, ProbeReport* report) {
+  report->hasBigIcon = SendMessageA(window, WM_GETICON, ICON_BIG, 0) != 0;
+  report->hasSmallIcon = SendMessageA(window, WM_GETICON, ICON_SMALL, 0) != 0;
+}
+
+// The platform's standard icons are shared within a process, so the handle a message box shows
+// is the one LoadIcon gives here.
+int StandardIconKind(HICON icon) {
+  if (!icon) return kProbeIconNone;
+  if (icon == LoadIconA(nullptr, IDI_HAND)) return kProbeIconError;
+  if (icon == LoadIconA(nullptr, IDI_EXCLAMATION)) return kProbeIconWarning;
+  if (icon == LoadIconA(nullptr, IDI_ASTERISK)) return kProbeIconInformation;
+  if (icon == LoadIconA(nullptr, IDI_QUESTION)) return kProbeIconQuestion;
+  return kProbeIconOther;
+}
+
+BOOL CALLBACK FindShownIcon(HWND child, LPARAM context) {
+  char className[16] = "";
+  GetClassNameA(child, className, sizeof className);
+  bool isIconControl = lstrcmpiA(className, "Static") == 0 &&
+                       (GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON;
+  if (!isIconControl || !IsWindowVisible(child)) return TRUE;
+  HICON icon = reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0));
+  *reinterpret_cast<int*>(context) = StandardIconKind(icon);
+  return icon == nullptr;
+}
+
+void Answer(HWND window, unsigned long request) {
+  char name[64];
+  wsprintfA(name, QB7_PROBE_REPORT_FORMAT, request);
+  HANDLE mapping = OpenFileMappingA(FILE_MAP_WRITE, FALSE, name);
+  if (!mapping) return;
+  void* view = MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, sizeof(ProbeReport));
+  if (view) {
+    ProbeReport* report = static_cast<ProbeReport*>(view);
+    ZeroMemory(report, sizeof *report);
+    DescribeSystemMenu(window, report);
+    DescribeIcons(window, report);
+    EnumChildWindows(window, FindShownIcon, reinterpret_cast<LPARAM>(&report->shownIcon));
+    UnmapViewOfFile(view);
+  }
+  CloseHandle(mapping);
+  wsprintfA(name, QB7_PROBE_DONE_FORMAT, request);
+  HANDLE done = OpenEventA(EVENT_MODIFY_STATE, FALSE, name);
+  if (done) {
+    SetEvent(done);
+    CloseHandle(done);
+  }
+}
+
+}  // namespace
+
+// Called by the platform for every message the hooked thread takes from its queue.
+extern "C" __declspec(dllexport) LRESULT CALLBACK
+    ProbeGetMessageHook(int code, WPARAM wParam, LPARAM lParam) {
+  const MSG* msg = reinterpret_cast<const MSG*>(lParam);
+  if (code == HC_ACTION && wParam == PM_REMOVE && msg->message == ProbeMessage()) {
+    Answer(msg->hwnd, static_cast<unsigned long>(msg->wParam));
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
