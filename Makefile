@@ -6,12 +6,13 @@
 # kernel cannot (then 32-bit Wine does not start at all).
 
 JOBS ?= 2
+FUZZ_SECONDS ?= 60
 TEST_ARCH ?= $(shell tools/can_run_32bit.sh && echo i686 || echo x86_64)
 BUILD := build
 TEST_BUILD := $(BUILD)/test-$(TEST_ARCH)
 XVFB := xvfb-run -a -s "-screen 0 1024x768x24"
 
-.PHONY: all deps product native test-build test run dist clean
+.PHONY: all deps product native fuzz lint test-build test run dist bench clean
 
 all: product
 
@@ -23,9 +24,21 @@ product: deps
 	  -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-mingw.cmake
 	cmake --build $(BUILD)/product -j $(JOBS)
 
+# The decision core on the host, under AddressSanitizer and UndefinedBehaviorSanitizer.
 native: deps
-	cmake -S . -B $(BUILD)/native -DCMAKE_BUILD_TYPE=Debug
+	cmake -S . -B $(BUILD)/native -DCMAKE_BUILD_TYPE=Debug -DQB7_SANITIZE=ON
 	cmake --build $(BUILD)/native -j $(JOBS)
+
+# The same under clang, then each fuzzer for FUZZ_SECONDS from the committed seeds.
+fuzz: deps
+	CC=clang-14 CXX=clang++-14 cmake -S . -B $(BUILD)/fuzz -DCMAKE_BUILD_TYPE=Debug \
+	  -DQB7_SANITIZE=ON -DQB7_FUZZ_SECONDS=$(FUZZ_SECONDS)
+	cmake --build $(BUILD)/fuzz -j $(JOBS)
+	ctest --test-dir $(BUILD)/fuzz --output-on-failure
+
+# clang-format and cppcheck over our sources; changes nothing.
+lint: deps
+	tools/lint.sh
 
 test-build: product
 	cmake -S . -B $(TEST_BUILD) -DCMAKE_BUILD_TYPE=MinSizeRel \
@@ -33,7 +46,7 @@ test-build: product
 	  -DQB7_PRODUCT_EXE=$(CURDIR)/$(BUILD)/product/ui/QB7_LX450.exe
 	cmake --build $(TEST_BUILD) -j $(JOBS)
 
-test: native test-build
+test: native fuzz lint test-build
 	ctest --test-dir $(BUILD)/native --output-on-failure
 	tools/stop_wine.sh $(TEST_BUILD)
 	$(XVFB) ctest --test-dir $(TEST_BUILD) --output-on-failure; status=$$?; \
@@ -45,6 +58,13 @@ run: test-build
 # DRIVER_PACKAGE=folder with Driver\... of a real driver package; the sample one otherwise.
 dist: product
 	tools/make_dist.sh $(BUILD)/product $(BUILD)/dist $(DRIVER_PACKAGE)
+
+# Not a test: measures size, start-up, completion latency and CPU, and writes the table to
+# build/bench.md.
+bench: test-build
+	tools/stop_wine.sh $(TEST_BUILD)
+	$(XVFB) tools/bench/run_bench.sh $(TEST_BUILD) $(BUILD)/product $(BUILD)/bench.md; \
+	  status=$$?; tools/stop_wine.sh $(TEST_BUILD); exit $$status
 
 clean:
 	rm -rf $(BUILD)

@@ -8,6 +8,7 @@ packages=(
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   googletest wine wine32:i386 wine64 xvfb xdotool xauth imagemagick icoutils
   fonts-liberation python3 python3-pefile zip
+  clang-14 libclang-rt-14-dev llvm-14 cppcheck clang-format-14
 )
 
 missing=()

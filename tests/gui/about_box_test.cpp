@@ -16,7 +16,7 @@ namespace {
 
 const char kAboutMenuText[] = "&About QB7_LX450...";
 const char kVersionLine[] = "QB7_LX450 Version 1.0";
-const char kNoticeLine[] = "Copyright (C) 2026 QB7_LX450 team";
+const char kNoticeLine[] = "(C) 2026 the QB7_LX450 team";
 const LONG kCentringTolerance = 2;
 // A command that opens nothing is handled at once; one that opens a modal box never returns
 // while the box shows.

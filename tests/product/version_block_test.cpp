@@ -48,7 +48,7 @@ TEST_F(VersionBlock, HasEveryStringWithItsValue) {
       {"FileDescription", "QB7_LX450 MFC Application"},
       {"FileVersion", "1, 0, 0, 1"},
       {"InternalName", "QB7_LX450"},
-      {"LegalCopyright", "Copyright (C) 2026 QB7_LX450 team"},
+      {"LegalCopyright", "(C) 2026 the QB7_LX450 team"},
       {"LegalTrademarks", ""},
       {"OriginalFilename", "QB7_LX450.EXE"},
       {"ProductName", "QB7_LX450 Application"},
