@@ -10,7 +10,8 @@ const AFX_MSGMAP_ENTRY* CCmdTarget::FindEntry(UINT message, UINT code, UINT id) 
   for (const AFX_MSGMAP* map = GetMessageMap(); map; map = map->base ? map->base() : nullptr) {
     for (const AFX_MSGMAP_ENTRY* entry = map->entries; entry->sig != AfxSig_end; ++entry) {
       if (entry->message != message) continue;
-      if (message != WM_COMMAND || (entry->code == code && id >= entry->id && id <= entry->lastId)) {
+      if (message != WM_COMMAND ||
+          (entry->code == code && id >= entry->id && id <= entry->lastId)) {
         return entry;
       }
     }

@@ -17,17 +17,17 @@ class CWnd;
 typedef void (CCmdTarget::*AFX_PMSG)();
 
 enum AfxSig {
-  AfxSig_end,   // the entry that ends a table
-  AfxSig_v,     // void Handler()
-  AfxSig_hc,    // HCURSOR Handler()
-  AfxSig_vwl,   // void Handler(UINT, LPARAM)
+  AfxSig_end,  // the entry that ends a table
+  AfxSig_v,    // void Handler()
+  AfxSig_hc,   // HCURSOR Handler()
+  AfxSig_vwl,  // void Handler(UINT, LPARAM)
 };
 
 struct AFX_MSGMAP_ENTRY {
   UINT message;
-  UINT code;     // notification code, for WM_COMMAND
-  UINT id;       // first command id, for WM_COMMAND
-  UINT lastId;   // last command id of the range
+  UINT code;    // notification code, for WM_COMMAND
+  UINT id;      // first command id, for WM_COMMAND
+  UINT lastId;  // last command id of the range
   AfxSig sig;
   AFX_PMSG handler;
 };
@@ -51,22 +51,23 @@ class CCmdTarget {
   const AFX_MSGMAP_ENTRY* FindEntry(UINT message, UINT code, UINT id) const;
 };
 
-#define DECLARE_MESSAGE_MAP()                            \
- public:                                                 \
-  static const AFX_MSGMAP* GetThisMessageMap();          \
+// clang-format off
+#define DECLARE_MESSAGE_MAP()                                  \
+ public:                                                       \
+  static const AFX_MSGMAP* GetThisMessageMap();                \
   const AFX_MSGMAP* GetMessageMap() const override;
 
-#define BEGIN_MESSAGE_MAP(theClass, baseClass)                               \
+#define BEGIN_MESSAGE_MAP(theClass, baseClass)                                      \
   const AFX_MSGMAP* theClass::GetMessageMap() const { return GetThisMessageMap(); } \
-  const AFX_MSGMAP* theClass::GetThisMessageMap() {                          \
-    using ThisClass [[maybe_unused]] = theClass;                             \
-    using TheBaseClass = baseClass;                                          \
+  const AFX_MSGMAP* theClass::GetThisMessageMap() {                                 \
+    using ThisClass [[maybe_unused]] = theClass;                                    \
+    using TheBaseClass = baseClass;                                                 \
     static const AFX_MSGMAP_ENTRY entries[] = {
 
-#define END_MESSAGE_MAP()                                                    \
-      {0, 0, 0, 0, AfxSig_end, nullptr}};                                    \
-    static const AFX_MSGMAP map = {&TheBaseClass::GetThisMessageMap, entries}; \
-    return &map;                                                             \
+#define END_MESSAGE_MAP()                                                           \
+      {0, 0, 0, 0, AfxSig_end, nullptr}};                                           \
+    static const AFX_MSGMAP map = {&TheBaseClass::GetThisMessageMap, entries};      \
+    return &map;                                                                    \
   }
 
 #define AFX_HANDLER(type, fn) reinterpret_cast<AFX_PMSG>(static_cast<type>(fn))
@@ -77,11 +78,12 @@ class CCmdTarget {
   {WM_COMMAND, BN_CLICKED, (id), (id), AfxSig_v, AFX_HANDLER(void (CCmdTarget::*)(), fn)},
 #define ON_WM_PAINT() \
   {WM_PAINT, 0, 0, 0, AfxSig_v, AFX_HANDLER(void (CWnd::*)(), &ThisClass::OnPaint)},
-#define ON_WM_QUERYDRAGICON()                          \
-  {WM_QUERYDRAGICON, 0, 0, 0, AfxSig_hc,               \
+#define ON_WM_QUERYDRAGICON() \
+  {WM_QUERYDRAGICON, 0, 0, 0, AfxSig_hc, \
    AFX_HANDLER(HCURSOR (CWnd::*)(), &ThisClass::OnQueryDragIcon)},
-#define ON_WM_SYSCOMMAND()                             \
-  {WM_SYSCOMMAND, 0, 0, 0, AfxSig_vwl,                 \
+#define ON_WM_SYSCOMMAND() \
+  {WM_SYSCOMMAND, 0, 0, 0, AfxSig_vwl, \
    AFX_HANDLER(void (CWnd::*)(UINT, LPARAM), &ThisClass::OnSysCommand)},
+// clang-format on
 
 #endif

@@ -13,8 +13,8 @@ namespace {
 // every other message the procedure only says "handled" and the result goes in DWLP_MSGRESULT.
 bool ReturnsResultDirectly(UINT message) {
   return (message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC) ||
-         message == WM_QUERYDRAGICON || message == WM_COMPAREITEM ||
-         message == WM_VKEYTOITEM || message == WM_CHARTOITEM;
+         message == WM_QUERYDRAGICON || message == WM_COMPAREITEM || message == WM_VKEYTOITEM ||
+         message == WM_CHARTOITEM;
 }
 
 }  // namespace
@@ -42,7 +42,8 @@ BOOL CDialog::HandleInitDialog() {
   BOOL result = OnInitDialog();
   RECT after;
   GetWindowRect(m_hWnd, &after);
-  if (before.left == after.left && before.top == after.top) CenterWindow(GetWindow(m_hWnd, GW_OWNER));
+  if (before.left == after.left && before.top == after.top)
+    CenterWindow(GetWindow(m_hWnd, GW_OWNER));
   return result;
 }
 

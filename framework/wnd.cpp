@@ -34,9 +34,7 @@ bool CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
   const AFX_MSGMAP_ENTRY* entry = FindEntry(message, 0, 0);
   if (!entry) return false;
   switch (entry->sig) {
-    case AfxSig_v:
-      (this->*reinterpret_cast<void (CWnd::*)()>(entry->handler))();
-      break;
+    case AfxSig_v: (this->*reinterpret_cast<void (CWnd::*)()>(entry->handler))(); break;
     case AfxSig_hc:
       *result = reinterpret_cast<LRESULT>(
           (this->*reinterpret_cast<HCURSOR (CWnd::*)()>(entry->handler))());
@@ -45,8 +43,7 @@ bool CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
       (this->*reinterpret_cast<void (CWnd::*)(UINT, LPARAM)>(entry->handler))(
           static_cast<UINT>(wParam), lParam);
       break;
-    case AfxSig_end:
-      break;
+    case AfxSig_end: break;
   }
   return !m_defaultRequested;
 }

@@ -20,7 +20,10 @@ class CWnd : public CCmdTarget {
 
   // Default handlers, reached through the message maps of derived classes.
   void OnPaint() { Default(); }
-  HCURSOR OnQueryDragIcon() { Default(); return nullptr; }
+  HCURSOR OnQueryDragIcon() {
+    Default();
+    return nullptr;
+  }
   void OnSysCommand(UINT, LPARAM) { Default(); }
 
   // Called for every window message; false when the platform's default processing should run.

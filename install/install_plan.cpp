@@ -52,9 +52,9 @@ PlanResult BuildInstallPlan(SystemProbe probe, const char* baseDirectory, Instal
 
   plan->subdirectory = row->subdirectory;
   plan->mode = row->mode;
-  bool fits = Join(plan->driverDirectory, sizeof plan->driverDirectory, baseDirectory,
-                   row->subdirectory) &&
-              Join(plan->commandLine, sizeof plan->commandLine, row->prefix,
-                   plan->driverDirectory, row->suffix);
+  bool fits =
+      Join(plan->driverDirectory, sizeof plan->driverDirectory, baseDirectory, row->subdirectory) &&
+      Join(plan->commandLine, sizeof plan->commandLine, row->prefix, plan->driverDirectory,
+           row->suffix);
   return fits ? PLAN_READY : PLAN_TOO_LONG;
 }

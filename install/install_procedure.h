@@ -6,11 +6,11 @@
 #include "install_plan.h"
 
 enum InstallOutcome {
-  INSTALL_FINISHED,         // the installer ran and was waited for
-  INSTALL_UNSUPPORTED,      // no driver for this system; nothing ran
-  INSTALL_PATH_TOO_LONG,    // the current directory or a path built from it does not fit
-  INSTALL_FOLDER_MISSING,   // the driver folder could not be entered; nothing ran
-  INSTALL_NOT_STARTED,      // the installer could not be started, or elevation was refused
+  INSTALL_FINISHED,        // the installer ran and was waited for
+  INSTALL_UNSUPPORTED,     // no driver for this system; nothing ran
+  INSTALL_PATH_TOO_LONG,   // the current directory or a path built from it does not fit
+  INSTALL_FOLDER_MISSING,  // the driver folder could not be entered; nothing ran
+  INSTALL_NOT_STARTED,     // the installer could not be started, or elevation was refused
 };
 
 struct InstallReport {

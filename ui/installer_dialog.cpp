@@ -31,9 +31,7 @@ InstallerDialog::InstallerDialog()
     : CDialog(IDD_INSTALLER),
       m_hIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_APP))) {}
 
-void InstallerDialog::DoDataExchange(CDataExchange* exchange) {
-  CDialog::DoDataExchange(exchange);
-}
+void InstallerDialog::DoDataExchange(CDataExchange* exchange) { CDialog::DoDataExchange(exchange); }
 
 // A press on the background itself, not on a control, is turned into a press on a caption the
 // dialog does not have, which lets the platform drag the window.

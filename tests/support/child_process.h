@@ -9,7 +9,7 @@
 
 struct ChildRun {
   bool started;
-  bool ended;          // false when it was still running at the deadline and was killed
+  bool ended;  // false when it was still running at the deadline and was killed
   DWORD exitCode;
   std::string output;  // standard output and standard error together
 };

@@ -11,8 +11,8 @@ bool SetReportedVersion(const char* exeFileName, const char* version) {
                       &handle, nullptr) != ERROR_SUCCESS) {
     return false;
   }
-  LONG status = RegSetValueExA(handle, "Version", 0, REG_SZ,
-                               reinterpret_cast<const BYTE*>(version), lstrlenA(version) + 1);
+  LONG status = RegSetValueExA(handle, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
+                               lstrlenA(version) + 1);
   RegCloseKey(handle);
   return status == ERROR_SUCCESS;
 }
@@ -25,8 +25,8 @@ bool ReadRegistryString(HKEY root, const char* key, const char* name, std::strin
   LONG status = RegQueryValueExA(handle, name, nullptr, &type, nullptr, &size);
   std::vector<char> data(size + 1, '\0');
   if (status == ERROR_SUCCESS && type == REG_SZ) {
-    status = RegQueryValueExA(handle, name, nullptr, &type,
-                              reinterpret_cast<BYTE*>(data.data()), &size);
+    status =
+        RegQueryValueExA(handle, name, nullptr, &type, reinterpret_cast<BYTE*>(data.data()), &size);
   }
   RegCloseKey(handle);
   if (status != ERROR_SUCCESS || type != REG_SZ) return false;

@@ -22,8 +22,8 @@ std::string TempFolder() {
 std::string MakeScratchFolder() {
   static unsigned counter = 0;
   for (;;) {
-    std::string path = TempFolder() + "QB7 Scratch " + std::to_string(GetCurrentProcessId()) +
-                       "-" + std::to_string(++counter);
+    std::string path = TempFolder() + "QB7 Scratch " + std::to_string(GetCurrentProcessId()) + "-" +
+                       std::to_string(++counter);
     if (CreateDirectoryA(path.c_str(), nullptr)) return path;
     if (GetLastError() != ERROR_ALREADY_EXISTS) return "";
   }
@@ -72,8 +72,8 @@ bool FolderExists(const std::string& path) {
 }
 
 std::string ReadTextFile(const std::string& path) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return "";
   std::string text;
   char chunk[4096];

@@ -50,32 +50,41 @@ TEST(BuildInstallPlan, FollowsThePlanTableForEveryFamilyAndBitness) {
   } cases[] = {
       {OS_NT4, 64, "\\Driver\\WinXP_64", "C:\\Setup\\Driver\\WinXP_64",
        "rundll32.exe setupapi.dll,InstallHinfSection AX88772.Ndi 132 "
-       "C:\\Setup\\Driver\\WinXP_64\\Ax88772.inf", DIRECT},
+       "C:\\Setup\\Driver\\WinXP_64\\Ax88772.inf",
+       DIRECT},
       {OS_WIN2000, 64, "\\Driver\\WinXP_64", "C:\\Setup\\Driver\\WinXP_64",
        "rundll32.exe setupapi.dll,InstallHinfSection AX88772.Ndi 132 "
-       "C:\\Setup\\Driver\\WinXP_64\\Ax88772.inf", DIRECT},
+       "C:\\Setup\\Driver\\WinXP_64\\Ax88772.inf",
+       DIRECT},
       {OS_WINXP, 64, "\\Driver\\WinXP_64", "C:\\Setup\\Driver\\WinXP_64",
        "rundll32.exe setupapi.dll,InstallHinfSection AX88772.Ndi 132 "
-       "C:\\Setup\\Driver\\WinXP_64\\Ax88772.inf", DIRECT},
+       "C:\\Setup\\Driver\\WinXP_64\\Ax88772.inf",
+       DIRECT},
       {OS_NT4, 32, "\\Driver\\Win2000_WinXP", "C:\\Setup\\Driver\\Win2000_WinXP",
        "rundll32.exe setupapi.dll,InstallHinfSection AX88772.Ndi 132 "
-       "C:\\Setup\\Driver\\Win2000_WinXP\\Ax88772.inf", DIRECT},
+       "C:\\Setup\\Driver\\Win2000_WinXP\\Ax88772.inf",
+       DIRECT},
       {OS_WIN2000, 32, "\\Driver\\Win2000_WinXP", "C:\\Setup\\Driver\\Win2000_WinXP",
        "rundll32.exe setupapi.dll,InstallHinfSection AX88772.Ndi 132 "
-       "C:\\Setup\\Driver\\Win2000_WinXP\\Ax88772.inf", DIRECT},
+       "C:\\Setup\\Driver\\Win2000_WinXP\\Ax88772.inf",
+       DIRECT},
       {OS_WINXP, 32, "\\Driver\\Win2000_WinXP", "C:\\Setup\\Driver\\Win2000_WinXP",
        "rundll32.exe setupapi.dll,InstallHinfSection AX88772.Ndi 132 "
-       "C:\\Setup\\Driver\\Win2000_WinXP\\Ax88772.inf", DIRECT},
+       "C:\\Setup\\Driver\\Win2000_WinXP\\Ax88772.inf",
+       DIRECT},
       // A probe that did not run has bitness 0, which is "not 64".
       {OS_NT4, 0, "\\Driver\\Win2000_WinXP", "C:\\Setup\\Driver\\Win2000_WinXP",
        "rundll32.exe setupapi.dll,InstallHinfSection AX88772.Ndi 132 "
-       "C:\\Setup\\Driver\\Win2000_WinXP\\Ax88772.inf", DIRECT},
+       "C:\\Setup\\Driver\\Win2000_WinXP\\Ax88772.inf",
+       DIRECT},
       {OS_WIN2000, 0, "\\Driver\\Win2000_WinXP", "C:\\Setup\\Driver\\Win2000_WinXP",
        "rundll32.exe setupapi.dll,InstallHinfSection AX88772.Ndi 132 "
-       "C:\\Setup\\Driver\\Win2000_WinXP\\Ax88772.inf", DIRECT},
+       "C:\\Setup\\Driver\\Win2000_WinXP\\Ax88772.inf",
+       DIRECT},
       {OS_WINXP, 0, "\\Driver\\Win2000_WinXP", "C:\\Setup\\Driver\\Win2000_WinXP",
        "rundll32.exe setupapi.dll,InstallHinfSection AX88772.Ndi 132 "
-       "C:\\Setup\\Driver\\Win2000_WinXP\\Ax88772.inf", DIRECT},
+       "C:\\Setup\\Driver\\Win2000_WinXP\\Ax88772.inf",
+       DIRECT},
       {OS_VISTA, 64, "\\Driver\\Vista_64", "C:\\Setup\\Driver\\Vista_64",
        "C:\\Setup\\Driver\\Vista_64\\DPInst64.exe /lm /sw /sa", ELEVATED},
       {OS_VISTA, 32, "\\Driver\\Vista_32", "C:\\Setup\\Driver\\Vista_32",
@@ -84,8 +93,8 @@ TEST(BuildInstallPlan, FollowsThePlanTableForEveryFamilyAndBitness) {
        "C:\\Setup\\Driver\\Vista_32\\DPInst32.exe /lm /sw /sa", ELEVATED},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << "class " << int(c.osClass) << ", bitness "
-                                    << int(c.bitness));
+    SCOPED_TRACE(testing::Message()
+                 << "class " << int(c.osClass) << ", bitness " << int(c.bitness));
     InstallPlan plan;
     ASSERT_EQ(PLAN_READY, BuildInstallPlan(Probe(c.osClass, c.bitness), "C:\\Setup", &plan));
     EXPECT_STREQ(c.subdirectory, plan.subdirectory);
@@ -100,8 +109,7 @@ TEST(BuildInstallPlan, NoPlanOutsideThe2000XpAndVistaFamilies) {
   const uint8_t bitnesses[] = {64, 32, 0};
   for (uint8_t osClass : classes) {
     for (uint8_t bitness : bitnesses) {
-      SCOPED_TRACE(testing::Message() << "class " << int(osClass) << ", bitness "
-                                      << int(bitness));
+      SCOPED_TRACE(testing::Message() << "class " << int(osClass) << ", bitness " << int(bitness));
       InstallPlan plan;
       EXPECT_EQ(PLAN_UNSUPPORTED, BuildInstallPlan(Probe(osClass, bitness), "C:\\Setup", &plan));
     }
@@ -166,19 +174,17 @@ TEST(BuildInstallPlan, RefusesABaseWhoseDriverDirectoryWouldNotFit) {
       {OS_VISTA, 64, 143, 184},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << "class " << int(c.osClass) << ", bitness "
-                                    << int(c.bitness));
+    SCOPED_TRACE(testing::Message()
+                 << "class " << int(c.osClass) << ", bitness " << int(c.bitness));
     InstallPlan plan;
     const std::string longest = BaseOfLength(c.longestBase);
-    ASSERT_EQ(PLAN_READY,
-              BuildInstallPlan(Probe(c.osClass, c.bitness), longest.c_str(), &plan));
+    ASSERT_EQ(PLAN_READY, BuildInstallPlan(Probe(c.osClass, c.bitness), longest.c_str(), &plan));
     EXPECT_EQ(kDirectorySize - 1, strlen(plan.driverDirectory));
     EXPECT_EQ(0, strncmp(plan.driverDirectory, longest.c_str(), longest.size()));
     EXPECT_EQ(c.commandLength, strlen(plan.commandLine));
 
     const std::string tooLong = BaseOfLength(c.longestBase + 1);
-    EXPECT_EQ(PLAN_TOO_LONG,
-              BuildInstallPlan(Probe(c.osClass, c.bitness), tooLong.c_str(), &plan));
+    EXPECT_EQ(PLAN_TOO_LONG, BuildInstallPlan(Probe(c.osClass, c.bitness), tooLong.c_str(), &plan));
   }
 }
 

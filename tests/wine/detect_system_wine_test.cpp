@@ -35,11 +35,11 @@ TEST_P(DetectSystemOnWine, ClassifiesTheReportedVersion) {
 }
 
 const VersionCase kVersions[] = {
-    {"win95", OS_WIN95},       {"win98", OS_WIN98},        {"winme", OS_WINME},
-    {"nt40", OS_NT4},          {"win2k", OS_WIN2000},      {"winxp", OS_WINXP},
-    {"win2003", OS_WIN2000},   {"vista", OS_VISTA},        {"win2008", OS_VISTA},
-    {"win7", OS_VISTA},        {"win10", OS_VISTA},        {"nt351", OS_UNRECOGNISED},
-    {"winxp64", OS_WIN2000},   {"win2008r2", OS_VISTA},    {"win81", OS_VISTA},
+    {"win95", OS_WIN95},        {"win98", OS_WIN98},     {"winme", OS_WINME},
+    {"nt40", OS_NT4},           {"win2k", OS_WIN2000},   {"winxp", OS_WINXP},
+    {"win2003", OS_WIN2000},    {"vista", OS_VISTA},     {"win2008", OS_VISTA},
+    {"win7", OS_VISTA},         {"win10", OS_VISTA},     {"nt351", OS_UNRECOGNISED},
+    {"winxp64", OS_WIN2000},    {"win2008r2", OS_VISTA}, {"win81", OS_VISTA},
     {"win31", OS_UNRECOGNISED},
 };
 

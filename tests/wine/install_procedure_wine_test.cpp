@@ -61,11 +61,11 @@ class RunInstallOnWine : public testing::Test {
                                  const char* installerName) {
     std::string directory = base + "\\Driver\\" + folder;
     EXPECT_TRUE(MakeFolders(directory));
-    EXPECT_TRUE(CopyFileTo(WinePathOfHostPath(QB7_TEST_INF_HOST_PATH),
-                           directory + "\\Ax88772.inf"));
+    EXPECT_TRUE(
+        CopyFileTo(WinePathOfHostPath(QB7_TEST_INF_HOST_PATH), directory + "\\Ax88772.inf"));
     if (installerName) {
-      EXPECT_TRUE(CopyFileTo(WinePathOfHostPath(QB7_STANDIN_HOST_PATH),
-                             directory + "\\" + installerName));
+      EXPECT_TRUE(
+          CopyFileTo(WinePathOfHostPath(QB7_STANDIN_HOST_PATH), directory + "\\" + installerName));
     }
     return directory;
   }
@@ -117,7 +117,8 @@ TEST_F(RunInstallOnWine, VistaFamilyRunsThePackageInstallerFromTheDriverFolder) 
   ASSERT_GE(commandLine.size(), parameters.size());
   EXPECT_EQ(parameters, commandLine.substr(commandLine.size() - parameters.size()));
   EXPECT_NE(std::string::npos, log.find("end pid=" + pid))
-      << "the install returned before the installer had ended:\n" << log;
+      << "the install returned before the installer had ended:\n"
+      << log;
 }
 
 TEST_F(RunInstallOnWine, XpFamilyHasTheSetupLibraryInstallOurInf) {

@@ -18,6 +18,6 @@ INT_PTR CALLBACK BareDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  return static_cast<int>(DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_INSTALLER), nullptr,
-                                          BareDialogProc, 0));
+  return static_cast<int>(
+      DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_INSTALLER), nullptr, BareDialogProc, 0));
 }

@@ -9,8 +9,8 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -179,8 +179,9 @@ void BenchInstall(const std::string& exe, const std::string& medium, const std::
 // Modes: "startup", "install LABEL DELAY_MS RUNS" (the caller sets the reported Windows version).
 int main(int argc, char** argv) {
   if (argc < 5) {
-    fprintf(stderr, "usage: bench PROGRAM_EXE BARE_DIALOG_EXE MEDIUM_DIR startup\n"
-                    "       bench PROGRAM_EXE BARE_DIALOG_EXE MEDIUM_DIR install LABEL DELAY_MS RUNS\n");
+    fprintf(stderr,
+            "usage: bench PROGRAM_EXE BARE_DIALOG_EXE MEDIUM_DIR startup\n"
+            "       bench PROGRAM_EXE BARE_DIALOG_EXE MEDIUM_DIR install LABEL DELAY_MS RUNS\n");
     return 2;
   }
   std::string exe = ToWindowsPath(argv[1]);

@@ -2,8 +2,8 @@
 // was started, installs the test INF beside it through setupapi, then waits, crashes or exits as
 // the QB7_STANDIN_* environment variables ask, so tests can watch the setup program drive it.
 #include <windows.h>
-#include <setupapi.h>
 #include <ctype.h>
+#include <setupapi.h>
 #include <stdlib.h>
 
 namespace {
@@ -155,9 +155,7 @@ void InstallPackage() {
 }
 
 // Ends the process with the exception code as its exit code, without a debugger or crash dialog.
-LONG WINAPI EndWithoutDebugger(EXCEPTION_POINTERS*) {
-  return EXCEPTION_EXECUTE_HANDLER;
-}
+LONG WINAPI EndWithoutDebugger(EXCEPTION_POINTERS*) { return EXCEPTION_EXECUTE_HANDLER; }
 
 // Stands for an installer that dies: no install, no end record, an access-violation exit code.
 void CrashIfAsked() {
