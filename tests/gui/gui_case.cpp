@@ -14,7 +14,7 @@ namespace {
 
 const char kVersionKey[] = "Software\\Wine\\AppDefaults\\QB7_LX450.exe";
 
-std::string ProgramPath() { return WinePathOfHostPath(QB7_GUI_EXE); }
+std::string ProgramPath() { return ToWindowsPath(QB7_GUI_EXE); }
 
 // Copies the folder tree at `source` to `target`, which must not exist yet.
 bool CopyTree(const std::string& source, const std::string& target) {
@@ -55,7 +55,7 @@ void GuiCase::SetUp() {
   ASSERT_FALSE(scratch_.empty());
   medium_ = scratch_ + "\\medium";
   standinLog_ = scratch_ + "\\standin.log";
-  ASSERT_TRUE(CopyTree(WinePathOfHostPath(QB7_GUI_MEDIUM), medium_));
+  ASSERT_TRUE(CopyTree(ToWindowsPath(QB7_GUI_MEDIUM), medium_));
   // This build's program, whatever the medium was last laid out with.
   ASSERT_TRUE(CopyFileTo(ProgramPath(), medium_ + "\\" + kProgramFileName));
   ASSERT_TRUE(DrawCaptionsInWine(true));
@@ -95,14 +95,14 @@ bool GuiCase::WaitForProgramExit() { return program_.WaitForExit(kExitTimeoutMs)
 
 void GuiCase::Snapshot(HWND window) {
   if (window) WaitForPainted(window, kWindowTimeoutMs);
-  std::string folder = WinePathOfHostPath(QB7_GUI_SCREENSHOTS);
+  std::string folder = ToWindowsPath(QB7_GUI_SCREENSHOTS);
   MakeFolders(folder);
   EXPECT_TRUE(SaveScreenshot(folder + "\\" + CaseName() + ".bmp"));
 }
 
 WindowProbe GuiCase::Probe(HWND window) {
   WindowProbe probe;
-  EXPECT_TRUE(ProbeWindow(WinePathOfHostPath(QB7_GUI_PROBE_DLL), window, &probe, kWindowTimeoutMs))
+  EXPECT_TRUE(ProbeWindow(ToWindowsPath(QB7_GUI_PROBE_DLL), window, &probe, kWindowTimeoutMs))
       << "the probe did not answer from inside the program";
   return probe;
 }

@@ -6,20 +6,14 @@
 #include <string>
 #include <vector>
 
-namespace {
+#include "wine_host.h"
 
-// The build passes a Linux path; Wine sees the Linux root as drive Z:.
-std::string WindowsPath(std::string path) {
-  for (char& c : path) {
-    if (c == '/') c = '\\';
-  }
-  return "Z:" + path;
-}
+namespace {
 
 class VersionBlock : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string exe = WindowsPath(QB7_PRODUCT_EXE);
+    std::string exe = gui_driver::ToWindowsPath(QB7_PRODUCT_EXE);
     DWORD ignored = 0;
     DWORD size = GetFileVersionInfoSizeA(exe.c_str(), &ignored);
     ASSERT_NE(size, 0u) << exe;

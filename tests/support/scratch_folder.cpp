@@ -83,14 +83,6 @@ std::string ReadTextFile(const std::string& path) {
   return text;
 }
 
-std::string WinePathOfHostPath(const std::string& hostPath) {
-  std::string path = "Z:" + hostPath;
-  for (char& c : path) {
-    if (c == '/') c = '\\';
-  }
-  return path;
-}
-
 bool SamePath(const std::string& first, const std::string& second) {
   return lstrcmpiA(first.c_str(), second.c_str()) == 0;
 }

@@ -20,9 +20,6 @@ bool FolderExists(const std::string& path);
 // The whole file, or empty when it cannot be read.
 std::string ReadTextFile(const std::string& path);
 
-// A path of the machine running Wine (/x/y) as Windows programs under Wine see it (Z:\x\y).
-std::string WinePathOfHostPath(const std::string& hostPath);
-
 // Windows paths compare without regard to letter case.
 bool SamePath(const std::string& first, const std::string& second);
 

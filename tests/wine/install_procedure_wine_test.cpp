@@ -8,6 +8,7 @@
 #include "install/install_procedure.h"
 #include "registry_values.h"
 #include "scratch_folder.h"
+#include "wine_host.h"
 
 namespace {
 
@@ -62,10 +63,10 @@ class RunInstallOnWine : public testing::Test {
     std::string directory = base + "\\Driver\\" + folder;
     EXPECT_TRUE(MakeFolders(directory));
     EXPECT_TRUE(
-        CopyFileTo(WinePathOfHostPath(QB7_TEST_INF_HOST_PATH), directory + "\\Ax88772.inf"));
+        CopyFileTo(gui_driver::ToWindowsPath(QB7_TEST_INF_HOST_PATH), directory + "\\Ax88772.inf"));
     if (installerName) {
-      EXPECT_TRUE(
-          CopyFileTo(WinePathOfHostPath(QB7_STANDIN_HOST_PATH), directory + "\\" + installerName));
+      EXPECT_TRUE(CopyFileTo(gui_driver::ToWindowsPath(QB7_STANDIN_HOST_PATH),
+                             directory + "\\" + installerName));
     }
     return directory;
   }
