@@ -24,10 +24,6 @@ const char* ModuleBaseName() {
 
 }  // namespace
 
-BEGIN_MESSAGE_MAP(CWinApp, CCmdTarget)
-  ON_COMMAND(ID_HELP, &CWinApp::OnHelp)
-END_MESSAGE_MAP()
-
 CWinApp::CWinApp(const char* appName) : m_pszAppName(appName) { gApp = this; }
 
 CWinApp::~CWinApp() {

@@ -37,8 +37,6 @@ class CWinApp : public CCmdTarget {
   CWnd* m_pMainWnd = nullptr;
   const char* m_pszAppName;
   HINSTANCE m_hInstance = nullptr;
-
-  DECLARE_MESSAGE_MAP()
 };
 
 CWinApp* AfxGetApp();

@@ -3,5 +3,3 @@
 #include "resource.h"
 
 AboutDialog::AboutDialog() : CDialog(IDD_ABOUT) {}
-
-void AboutDialog::DoDataExchange(CDataExchange* exchange) { CDialog::DoDataExchange(exchange); }

@@ -7,9 +7,6 @@
 class AboutDialog : public CDialog {
  public:
   AboutDialog();
-
- protected:
-  void DoDataExchange(CDataExchange* exchange) override;
 };
 
 #endif

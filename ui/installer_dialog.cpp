@@ -31,8 +31,6 @@ InstallerDialog::InstallerDialog()
     : CDialog(IDD_INSTALLER),
       m_hIcon(LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDI_APP))) {}
 
-void InstallerDialog::DoDataExchange(CDataExchange* exchange) { CDialog::DoDataExchange(exchange); }
-
 // A press on the background itself, not on a control, is turned into a press on a caption the
 // dialog does not have, which lets the platform drag the window.
 BOOL InstallerDialog::PreTranslateMessage(MSG* msg) {
@@ -105,8 +103,11 @@ void InstallerDialog::OnPaint() {
 
 HCURSOR InstallerDialog::OnQueryDragIcon() { return reinterpret_cast<HCURSOR>(m_hIcon); }
 
-// The dialog stays on screen, unresponsive, until the installer has finished.
+// The dialog stays on screen, unresponsive, until the installer has finished. Clicks made on it
+// meanwhile wait in the queue and arrive while the notice shows: they must not install again.
 void InstallerDialog::OnInstallClicked() {
+  if (m_installStarted) return;
+  m_installStarted = true;
   InstallReport report = RunInstall();
   ShowInstallNotice(m_hWnd, report);
   CDialog::OnOK();

@@ -10,7 +10,6 @@ class InstallerDialog : public CDialog {
   InstallerDialog();
 
  protected:
-  void DoDataExchange(CDataExchange* exchange) override;
   BOOL PreTranslateMessage(MSG* msg) override;
   BOOL OnInitDialog() override;
   void OnCancel() override;
@@ -28,6 +27,7 @@ class InstallerDialog : public CDialog {
   void MarkDetectedSystem();
 
   HICON m_hIcon;
+  bool m_installStarted = false;
 };
 
 #endif

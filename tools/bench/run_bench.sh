@@ -23,14 +23,14 @@ report_version() {
   echo "| file | bytes |"
   echo "|---|---|"
   /usr/bin/python3 "$here/exe_size.py" "$product/ui/QB7_LX450.exe" | sed 's/^| exe size/| shipped exe (i686, stripped)/'
-  echo "| bare dialog baseline (same toolchain, templates, icon, banner) | $(stat -c %s "$build/tools/bench/bare_dialog.exe") bytes |"
+  echo "| bare dialog baseline (i686, same toolchain, templates, icon, banner) | $(stat -c %s "$product/tools/bench/bare_dialog.exe") bytes |"
   echo
   echo "| figure | median | min | max | runs |"
   echo "|---|---|---|---|---|"
   report_version win7
   "${bench[@]}" startup
-  "${bench[@]}" install "elevated road" 1000 7
-  "${bench[@]}" install "elevated road" 10000 3
+  "${bench[@]}" latency "elevated road (Vista family)" 1000 8
+  "${bench[@]}" wait "elevated road" 10000 3
   report_version winxp
-  "${bench[@]}" install "direct road" 0 7
+  "${bench[@]}" latency "direct road (2000/XP family)" 0 8
 } | tee "$output"
