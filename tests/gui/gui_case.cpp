@@ -78,7 +78,9 @@ bool GuiCase::StartProgram(const char* version, const Environment& extra) {
   if (!SetReportedVersion(kProgramFileName, version)) return false;
   Environment environment = extra;
   environment.push_back({kStandinLogVariable, standinLog_});
-  if (!program_.Start(medium_ + "\\" + kProgramFileName, medium_, environment)) return false;
+  // A drive root keeps its backslash ("M:\"); any other folder has none.
+  std::string root = medium_.back() == '\\' ? medium_ : medium_ + "\\";
+  if (!program_.Start(root + kProgramFileName, medium_, environment)) return false;
   dialog_ = WaitForWindow(program_.Id(), kDialogClass, nullptr, kWindowTimeoutMs);
   return dialog_ != nullptr;
 }

@@ -48,7 +48,8 @@ class GuiCase : public testing::Test {
   gui_driver::WindowProbe Probe(HWND window);
 
   std::string scratch_;
-  std::string medium_;  // the medium root: the program's folder and current directory
+  // The medium root: the program's folder and current directory; "M:\" when a drive's root.
+  std::string medium_;
   std::string standinLog_;
   gui_driver::Program program_;
   HWND dialog_ = nullptr;

@@ -1,0 +1,429 @@
+// Install under unusual media and misbehaving installers, end to end with the real program: in
+// every case it neither crashes nor hangs, ends once its notice is confirmed, starts no installer
+// where it should not, and its notice tells what really happened as far as the program can know.
+#include <windows.h>
+#include <gtest/gtest.h>
+#include <tlhelp32.h>
+#include <winioctl.h>
+
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "deadline.h"
+#include "gui_case.h"
+#include "program.h"
+#include "registry_values.h"
+#include "resource.h"
+#include "scratch_folder.h"
+#include "standin_log.h"
+#include "window_access.h"
+
+using namespace gui_driver;
+
+namespace {
+
+const char kPackageKey[] = "Software\\QB7_LX450 Test Package";
+const char kInstallOk[] = "Install OK";
+const char kVistaInstaller[] = "DPInst64.exe";
+const char kVistaFolderTail[] = "\\Driver\\Vista_64";
+const char kVistaParameters[] = " /lm /sw /sa";
+const char kXpInf[] = "\\Driver\\WinXP_64\\Ax88772.inf";
+// The program reads its current directory with room for 129 characters and the terminator.
+const size_t kLongestBase = 129;
+// Long enough to press Install twice while the first installer still runs.
+const char kStandinDelayMs[] = "2000";
+// The other process of the installer's name outlives anything the case waits for; the case ends
+// it itself.
+const char kOtherStandinDelayMs[] = "600000";
+// How long the program is watched for a notice it must not show while another process of the
+// installer's name runs: several of its looks at the process list.
+const DWORD kNoNoticeWatchMs = 3000;
+
+bool IsInstalled() {
+  std::string value;
+  return ReadRegistryString(HKEY_CURRENT_USER, kPackageKey, "Installed", &value);
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+bool EndsWith(const std::string& text, const std::string& tail) {
+  return text.size() >= tail.size() &&
+         text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// Whether any process of this image name runs, as the program itself looks for it.
+bool IsImageRunning(const char* imageName) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return false;
+  PROCESSENTRY32 entry;
+  entry.dwSize = sizeof entry;
+  bool found = false;
+  for (BOOL more = Process32First(snapshot, &entry); more && !found;
+       more = Process32Next(snapshot, &entry)) {
+    found = lstrcmpiA(entry.szExeFile, imageName) == 0;
+  }
+  CloseHandle(snapshot);
+  return found;
+}
+
+bool WriteTextFile(const std::string& path, const std::string& text) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file << text;
+  return static_cast<bool>(file);
+}
+
+// A drive letter of the prefix standing for a folder while the object lives. Wine's file system
+// does not follow DefineDosDevice links, so the drive is made as winecfg makes one: its mount
+// manager is asked to define a drive for the folder's host path.
+class MappedDrive {
+ public:
+  MappedDrive() = default;
+  MappedDrive(const MappedDrive&) = delete;
+  MappedDrive& operator=(const MappedDrive&) = delete;
+  ~MappedDrive() {
+    if (letter_) Define(letter_, "");
+  }
+
+  // Takes the first free letter from M on; the drive's root ("M:\") or empty when none took.
+  std::string Map(const std::string& folder) {
+    std::string hostPath = HostPathOf(folder);
+    if (hostPath.empty()) return "";
+    DWORD used = GetLogicalDrives();
+    for (char letter = 'M'; letter <= 'Y'; ++letter) {
+      if (used & (1u << (letter - 'A'))) continue;
+      if (!Define(letter, hostPath)) continue;
+      letter_ = letter;
+      return std::string(1, letter) + ":\\";
+    }
+    return "";
+  }
+
+ private:
+  // Wine's own request to its mount manager (include/ddk/mountmgr.h of Wine's sources).
+  struct UnixDrive {
+    ULONG size;
+    ULONG type;
+    ULONG fsType;
+    DWORD serial;
+    ULONGLONG unixDevice;
+    WCHAR letter;
+    USHORT mountPointOffset;
+    USHORT deviceOffset;
+    USHORT labelOffset;
+  };
+  static const DWORD kDefineUnixDrive =
+      CTL_CODE(0x6D, 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS);
+
+  using UnixFileName = char*(CDECL*)(const WCHAR*);
+
+  // The folder's path on the host, through Wine's own export; empty outside Wine.
+  static std::string HostPathOf(const std::string& folder) {
+    auto unixFileName = reinterpret_cast<UnixFileName>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (!unixFileName) return "";
+    WCHAR wide[MAX_PATH];
+    if (!MultiByteToWideChar(CP_ACP, 0, folder.c_str(), -1, wide, MAX_PATH)) return "";
+    char* path = unixFileName(wide);
+    if (!path) return "";
+    std::string result = path;
+    HeapFree(GetProcessHeap(), 0, path);
+    return result;
+  }
+
+  // Defines `letter` as a fixed drive at `hostPath`, or removes it when `hostPath` is empty.
+  static bool Define(char letter, const std::string& hostPath) {
+    std::vector<char> request(sizeof(UnixDrive) + hostPath.size() + 1);
+    UnixDrive* drive = reinterpret_cast<UnixDrive*>(request.data());
+    drive->size = static_cast<ULONG>(request.size());
+    drive->type = hostPath.empty() ? DRIVE_NO_ROOT_DIR : DRIVE_FIXED;
+    drive->letter = static_cast<WCHAR>(letter - 'A' + 'a');
+    if (!hostPath.empty()) {
+      drive->mountPointOffset = sizeof(UnixDrive);
+      memcpy(request.data() + sizeof(UnixDrive), hostPath.c_str(), hostPath.size() + 1);
+    }
+    HANDLE manager =
+        CreateFileA("\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (manager == INVALID_HANDLE_VALUE) return false;
+    DWORD returned = 0;
+    BOOL done = DeviceIoControl(manager, kDefineUnixDrive, request.data(),
+                                static_cast<DWORD>(request.size()), nullptr, 0, &returned, nullptr);
+    CloseHandle(manager);
+    return done != FALSE;
+  }
+
+  char letter_ = 0;
+};
+
+class FaultMatrix : public GuiCase {
+ protected:
+  void SetUp() override {
+    GuiCase::SetUp();
+    DeleteRegistryValue(HKEY_CURRENT_USER, kPackageKey, "Installed");
+    DeleteRegistryValue(HKEY_CURRENT_USER, kPackageKey, "SourceFolder");
+  }
+
+  // The medium root without a trailing backslash, as the program builds its paths on it.
+  std::string Base() const {
+    return medium_.back() == '\\' ? medium_.substr(0, medium_.size() - 1) : medium_;
+  }
+
+  // Moves the medium to `path` in the scratch folder.
+  void MoveMediumTo(const std::string& path) {
+    ASSERT_TRUE(MoveFileExA(medium_.c_str(), path.c_str(), 0)) << path;
+    medium_ = path;
+  }
+
+  // Moves the medium to a folder of the scratch folder whose full path has `length` characters.
+  void MoveMediumToPathOfLength(size_t length) {
+    std::string path = scratch_ + "\\medium-";
+    ASSERT_LT(path.size(), length);
+    path.append(length - path.size(), 'x');
+    MoveMediumTo(path);
+  }
+
+  HWND PressInstallAndWaitForNotice() {
+    EXPECT_TRUE(PressButton(dialog_, IDC_INSTALL));
+    HWND notice = WaitForNotice();
+    EXPECT_NE(notice, nullptr) << "no notice captioned \"Status\" appeared";
+    if (notice) Snapshot(notice);
+    return notice;
+  }
+
+  void ConfirmAndExpectExit(HWND notice) {
+    ASSERT_TRUE(ConfirmMessageBox(notice));
+    EXPECT_TRUE(WaitForProgramExit()) << "the program did not end after its notice";
+  }
+
+  // The one run of the stand-in the program started, checked against the medium it was given.
+  void ExpectOneVistaRunFromTheMedium() {
+    std::vector<StandinRun> runs = ReadStandinLog(standinLog_);
+    ASSERT_EQ(runs.size(), 1u) << "the installer did not run exactly once";
+    std::string folder = Base() + kVistaFolderTail;
+    std::string installer = folder + "\\" + kVistaInstaller;
+    EXPECT_TRUE(SamePath(runs[0].cwd, folder)) << runs[0].cwd;
+    EXPECT_TRUE(SamePath(runs[0].image, installer)) << runs[0].image;
+    EXPECT_TRUE(Contains(runs[0].cmdline, installer)) << runs[0].cmdline;
+    EXPECT_FALSE(Contains(runs[0].cmdline, "\\\\")) << runs[0].cmdline;
+    EXPECT_TRUE(EndsWith(runs[0].cmdline, kVistaParameters)) << runs[0].cmdline;
+    EXPECT_TRUE(runs[0].ended);
+  }
+
+  MappedDrive drive_;
+};
+
+// Where the medium is: each place is one the program must install from as from any other.
+enum class Place { kDriveRoot, kLongestBase, kAnsiLetters };
+
+struct PlaceRow {
+  const char* name;
+  Place place;
+};
+
+const PlaceRow kPlaceRows[] = {
+    {"DriveRoot", Place::kDriveRoot},
+    {"BaseOf129Characters", Place::kLongestBase},
+    {"BaseWithAnsiLetters", Place::kAnsiLetters},
+};
+
+// Names the row in test names and messages.
+void PrintTo(const PlaceRow& row, std::ostream* out) { *out << row.name; }
+
+class MediumPlace : public FaultMatrix, public testing::WithParamInterface<PlaceRow> {
+ protected:
+  void PlaceMedium(Place place) {
+    switch (place) {
+      case Place::kDriveRoot: MapMediumToDrive(); break;
+      case Place::kLongestBase:
+        MoveMediumToPathOfLength(kLongestBase);
+        ASSERT_EQ(medium_.size(), kLongestBase);
+        break;
+      case Place::kAnsiLetters: MoveMediumTo(scratch_ + "\\" + AnsiFolderName()); break;
+    }
+  }
+
+  void MapMediumToDrive() {
+    std::string root = drive_.Map(medium_);
+    ASSERT_FALSE(root.empty()) << "no free drive letter could be mapped";
+    ASSERT_TRUE(FileExists(root + kProgramFileName)) << "the mapped drive shows no medium";
+    medium_ = root;
+  }
+
+  // "Médium Ünïcode" in the ANSI code page; the case is skipped where that cannot write it.
+  std::string AnsiFolderName() {
+    const wchar_t name[] = L"M\u00e9dium \u00dcn\u00efcode";
+    char ansi[64];
+    BOOL lost = FALSE;
+    int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, name, -1, ansi, sizeof ansi,
+                                     nullptr, &lost);
+    if (length == 0 || lost) return "";
+    return ansi;
+  }
+};
+
+TEST_P(MediumPlace, InstallsFromTheDriverFolderBelowIt) {
+  const PlaceRow& row = GetParam();
+  if (row.place == Place::kAnsiLetters && AnsiFolderName().empty()) {
+    GTEST_SKIP() << "the ANSI code page " << GetACP() << " has no such letters";
+  }
+  PlaceMedium(row.place);
+  if (HasFatalFailure()) return;
+  ASSERT_TRUE(StartProgram("win7"));
+  HWND notice = PressInstallAndWaitForNotice();
+  ASSERT_NE(notice, nullptr);
+  EXPECT_EQ(MessageBoxText(notice), kInstallOk);
+  EXPECT_EQ(Probe(notice).shownIcon, ShownIcon::kNone);
+  ExpectOneVistaRunFromTheMedium();
+  EXPECT_TRUE(IsInstalled()) << "the stand-in did not install the package beside it";
+  ConfirmAndExpectExit(notice);
+}
+
+INSTANTIATE_TEST_SUITE_P(Places, MediumPlace, testing::ValuesIn(kPlaceRows));
+
+// One character more than the program reads: it says so and runs nothing.
+TEST_F(FaultMatrix, BaseOf130CharactersIsTooLongAndRunsNothing) {
+  MoveMediumToPathOfLength(kLongestBase + 1);
+  ASSERT_EQ(medium_.size(), kLongestBase + 1);
+  ASSERT_TRUE(StartProgram("win7"));
+  HWND notice = PressInstallAndWaitForNotice();
+  ASSERT_NE(notice, nullptr);
+  EXPECT_EQ(MessageBoxText(notice), ProgramString(IDS_FAIL_PATH_TOO_LONG));
+  EXPECT_EQ(Probe(notice).shownIcon, ShownIcon::kError);
+  EXPECT_FALSE(FileExists(standinLog_)) << "an installer ran";
+  EXPECT_FALSE(IsInstalled()) << "the package was installed";
+  ConfirmAndExpectExit(notice);
+}
+
+struct BadInfRow {
+  const char* name;
+  const char* content;
+};
+
+const BadInfRow kBadInfRows[] = {
+    {"NoInstallSection",
+     "[Version]\r\nSignature=\"$Windows NT$\"\r\n\r\n[Other.Ndi]\r\nAddReg=Other.AddReg\r\n\r\n"
+     "[Other.AddReg]\r\nHKCU,\"Software\\QB7_LX450 Test Package\",\"Installed\",0,\"Other\"\r\n"},
+    {"Garbage", "\x01\x02 this is no INF file \xff\xfe\r\n[[[\r\n=\r\n"},
+};
+
+// Names the row in test names and messages.
+void PrintTo(const BadInfRow& row, std::ostream* out) { *out << row.name; }
+
+class RejectedInf : public FaultMatrix, public testing::WithParamInterface<BadInfRow> {};
+
+// The setup library run through rundll32 rejects the INF and installs nothing, but rundll32
+// reports no result: its exit code says nothing about the INF. So the program, which only knows
+// that rundll32 was started and has ended, says "Install OK". The notice is asserted as it is;
+// "Install OK" itself shows that rundll32 was started and waited for, since the program says it
+// only then.
+TEST_P(RejectedInf, InstallsNothingButCannotTellOnTheXpRoad) {
+  ASSERT_TRUE(WriteTextFile(medium_ + kXpInf, GetParam().content));
+  ASSERT_TRUE(StartProgram("winxp64"));
+  HWND notice = PressInstallAndWaitForNotice();
+  ASSERT_NE(notice, nullptr);
+  EXPECT_EQ(MessageBoxText(notice), kInstallOk);
+  EXPECT_FALSE(IsInstalled()) << "the setup library installed from the rejected INF";
+  EXPECT_FALSE(FileExists(standinLog_)) << "the stand-in ran on the 2000/XP road";
+  ConfirmAndExpectExit(notice);
+}
+
+INSTANTIATE_TEST_SUITE_P(Infs, RejectedInf, testing::ValuesIn(kBadInfRows));
+
+struct FailingInstallerRow {
+  const char* name;
+  const char* variable;
+  const char* value;
+  bool installs;  // whether the stand-in installs the package before it fails
+  bool ends;      // whether it records its own end
+};
+
+const FailingInstallerRow kFailingInstallerRows[] = {
+    {"ExitsWithFailureCode", "QB7_STANDIN_EXIT", "0x80010000", true, true},
+    {"Crashes", "QB7_STANDIN_CRASH", "1", false, false},
+};
+
+// Names the row in test names and messages.
+void PrintTo(const FailingInstallerRow& row, std::ostream* out) { *out << row.name; }
+
+class FailingInstaller : public FaultMatrix,
+                         public testing::WithParamInterface<FailingInstallerRow> {};
+
+// The elevated start gives the program no process handle, only the end of every process of the
+// installer's name, so it cannot see an exit code or a crash and says "Install OK" once the
+// installer is gone. That is asserted as it is; what is checked beyond it is that the program
+// waits for the end, then shows its notice and ends.
+TEST_P(FailingInstaller, IsWaitedForAndTheProgramEnds) {
+  const FailingInstallerRow& row = GetParam();
+  ASSERT_TRUE(StartProgram("win7", {{row.variable, row.value}}));
+  HWND notice = PressInstallAndWaitForNotice();
+  ASSERT_NE(notice, nullptr);
+  EXPECT_FALSE(IsImageRunning(kVistaInstaller)) << "the notice came while the installer ran";
+  EXPECT_EQ(MessageBoxText(notice), kInstallOk);
+  std::vector<StandinRun> runs = ReadStandinLog(standinLog_);
+  ASSERT_EQ(runs.size(), 1u);
+  EXPECT_EQ(runs[0].ended, row.ends);
+  EXPECT_EQ(IsInstalled(), row.installs);
+  ConfirmAndExpectExit(notice);
+}
+
+INSTANTIATE_TEST_SUITE_P(Installers, FailingInstaller, testing::ValuesIn(kFailingInstallerRows));
+
+// The program cannot tell its own installer from another process of the same name, so it waits
+// for every one of them to end.
+TEST_F(FaultMatrix, WaitsForAnotherProcessOfTheInstallersName) {
+  std::string otherFolder = scratch_ + "\\other";
+  std::string otherLog = scratch_ + "\\other.log";
+  ASSERT_TRUE(MakeFolders(otherFolder));
+  ASSERT_TRUE(CopyFileTo(medium_ + kVistaFolderTail + "\\" + kVistaInstaller,
+                         otherFolder + "\\" + kVistaInstaller));
+  Program other;
+  ASSERT_TRUE(other.Start(
+      otherFolder + "\\" + kVistaInstaller, otherFolder,
+      {{kStandinLogVariable, otherLog}, {"QB7_STANDIN_DELAY_MS", kOtherStandinDelayMs}}));
+  ASSERT_TRUE(PollUntil([&] { return ReadStandinLog(otherLog).size() == 1; }, kWindowTimeoutMs))
+      << "the other process did not start";
+
+  ASSERT_TRUE(StartProgram("win7"));
+  ASSERT_TRUE(PressButton(dialog_, IDC_INSTALL));
+  ASSERT_TRUE(PollUntil(
+      [&] {
+        std::vector<StandinRun> runs = ReadStandinLog(standinLog_);
+        return runs.size() == 1 && runs[0].ended;
+      },
+      kInstallTimeoutMs))
+      << "the program's own installer did not run to its end";
+  bool noticeShown = PollUntil(
+      [&] { return FindWindowOf(program_.Id(), kDialogClass, kNoticeCaption) != nullptr; },
+      kNoNoticeWatchMs);
+  EXPECT_FALSE(noticeShown) << "the notice came while another " << kVistaInstaller << " ran";
+  EXPECT_TRUE(program_.IsRunning());
+
+  other.Terminate();
+  HWND notice = WaitForNotice();
+  ASSERT_NE(notice, nullptr) << "no notice after the other process ended";
+  Snapshot(notice);
+  EXPECT_EQ(MessageBoxText(notice), kInstallOk);
+  ExpectOneVistaRunFromTheMedium();
+  ConfirmAndExpectExit(notice);
+}
+
+// Two clicks queued back to back, the second arriving while the first one's installer runs:
+// one installer, one notice, and the program ends with it.
+TEST_F(FaultMatrix, InstallPressedTwiceRunsTheInstallerOnce) {
+  ASSERT_TRUE(StartProgram("win7", {{"QB7_STANDIN_DELAY_MS", kStandinDelayMs}}));
+  ASSERT_TRUE(PressButton(dialog_, IDC_INSTALL));
+  ASSERT_TRUE(PressButton(dialog_, IDC_INSTALL));
+  HWND notice = WaitForNotice();
+  ASSERT_NE(notice, nullptr) << "no notice captioned \"Status\" appeared";
+  Snapshot(notice);
+  EXPECT_EQ(MessageBoxText(notice), kInstallOk);
+  ConfirmAndExpectExit(notice);
+  EXPECT_EQ(FindWindowOf(program_.Id(), kDialogClass, kNoticeCaption), nullptr);
+  ExpectOneVistaRunFromTheMedium();
+}
+
+}  // namespace
