@@ -35,6 +35,19 @@ void WaitWhileRunning(const char* imageName) {
   } while (running);
 }
 
+// The driver package installer sets the top bit of its exit code when a package failed; a crash
+// ends a process with an exception code, which has the top bit set as well.
+bool ExitCodeSaysFailed(DWORD exitCode) { return (exitCode & 0x80000000u) != 0; }
+
+// Waits for the started process itself, so that its exit code can be read.
+RunResult WaitForStartedProcess(HANDLE process) {
+  WaitForSingleObject(process, INFINITE);
+  DWORD exitCode = 0;
+  bool failed = GetExitCodeProcess(process, &exitCode) && ExitCodeSaysFailed(exitCode);
+  CloseHandle(process);
+  return failed ? RUN_FAILED : RUN_FINISHED;
+}
+
 RunResult RunElevated(const char* commandLine) {
   char program[kProgramPathSize];
   const char* parameters;
@@ -43,11 +56,19 @@ RunResult RunElevated(const char* commandLine) {
       !ImageNameOf(program, imageName, sizeof imageName)) {
     return RUN_TOO_LONG;
   }
-  // Values of 32 and below are failures, a refused elevation (SE_ERR_ACCESSDENIED) among them.
-  HINSTANCE started = ShellExecuteA(nullptr, "runas", program, parameters, nullptr, SW_SHOWNORMAL);
-  if (reinterpret_cast<INT_PTR>(started) <= 32) return RUN_NOT_STARTED;
+  SHELLEXECUTEINFOA execute;
+  ZeroMemory(&execute, sizeof execute);
+  execute.cbSize = sizeof execute;
+  execute.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+  execute.lpVerb = "runas";
+  execute.lpFile = program;
+  execute.lpParameters = parameters;
+  execute.nShow = SW_SHOWNORMAL;
+  // A refused elevation fails here too (ERROR_CANCELLED).
+  if (!ShellExecuteExA(&execute)) return RUN_NOT_STARTED;
+  RunResult result = execute.hProcess ? WaitForStartedProcess(execute.hProcess) : RUN_FINISHED;
   WaitWhileRunning(imageName);
-  return RUN_FINISHED;
+  return result;
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 enum RunResult {
   RUN_FINISHED,     // the program was started and has ended
+  RUN_FAILED,       // it was started, has ended and said that it failed, or it crashed
   RUN_NOT_STARTED,  // it could not be started, elevation was refused, or the line was empty
   RUN_TOO_LONG,     // the line or its program part does not fit; nothing was started
 };
@@ -15,8 +16,10 @@ enum RunResult {
 const uint32_t kElevatedPollMilliseconds = 500;
 
 // Runs `commandLine` (at most 255 characters, in a writable buffer) and returns when the
-// started program has ended. A DIRECT start waits on the process handle; an ELEVATED start
-// yields no handle, so the runner watches the process list for the program's image name.
+// started program has ended. A DIRECT start waits on the process handle. An ELEVATED start waits
+// on the handle the shell gives back, when it gives one, and then watches the process list until
+// no process of the program's image name is left. Only the driver package installer's exit code
+// is read: rundll32 says nothing about the INF it was given.
 RunResult RunCommand(LaunchMode mode, char* commandLine);
 
 // The id of the first running process whose executable file name equals `imageName`, ignoring

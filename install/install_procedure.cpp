@@ -27,6 +27,7 @@ bool ReadBaseDirectory(char* base) {
 InstallOutcome OutcomeOfRun(RunResult result) {
   switch (result) {
     case RUN_FINISHED: return INSTALL_FINISHED;
+    case RUN_FAILED: return INSTALL_FAILED;
     case RUN_TOO_LONG: return INSTALL_PATH_TOO_LONG;
     default: return INSTALL_NOT_STARTED;
   }
@@ -49,5 +50,6 @@ InstallReport RunInstall() {
     return Report(INSTALL_FOLDER_MISSING, plan.driverDirectory);
   }
   InstallOutcome outcome = OutcomeOfRun(RunCommand(plan.mode, plan.commandLine));
-  return Report(outcome, outcome == INSTALL_NOT_STARTED ? plan.commandLine : "");
+  bool namesCommand = outcome == INSTALL_NOT_STARTED || outcome == INSTALL_FAILED;
+  return Report(outcome, namesCommand ? plan.commandLine : "");
 }

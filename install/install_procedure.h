@@ -11,11 +11,13 @@ enum InstallOutcome {
   INSTALL_PATH_TOO_LONG,   // the current directory or a path built from it does not fit
   INSTALL_FOLDER_MISSING,  // the driver folder could not be entered; nothing ran
   INSTALL_NOT_STARTED,     // the installer could not be started, or elevation was refused
+  INSTALL_FAILED,          // the installer ran and reported a failure, or crashed
 };
 
 struct InstallReport {
   InstallOutcome outcome;
-  // The driver folder for INSTALL_FOLDER_MISSING, the command line for INSTALL_NOT_STARTED.
+  // The driver folder for INSTALL_FOLDER_MISSING; the command line for INSTALL_NOT_STARTED and
+  // INSTALL_FAILED.
   char subject[kCommandLineSize];
 };
 

@@ -35,5 +35,6 @@
 #define IDS_FAIL_PATH_TOO_LONG          203
 #define IDS_FAIL_FOLDER_MISSING         204
 #define IDS_FAIL_NOT_STARTED            205
+#define IDS_FAIL_INSTALLER_FAILED       206
 
 #endif /* QB7_LX450_RESOURCE_H */

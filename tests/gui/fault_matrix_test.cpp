@@ -352,17 +352,16 @@ void PrintTo(const FailingInstallerRow& row, std::ostream* out) { *out << row.na
 class FailingInstaller : public FaultMatrix,
                          public testing::WithParamInterface<FailingInstallerRow> {};
 
-// The elevated start gives the program no process handle, only the end of every process of the
-// installer's name, so it cannot see an exit code or a crash and says "Install OK" once the
-// installer is gone. That is asserted as it is; what is checked beyond it is that the program
-// waits for the end, then shows its notice and ends.
-TEST_P(FailingInstaller, IsWaitedForAndTheProgramEnds) {
+// The installer's failure code, or the exception code of its crash, must not end in "Install OK".
+TEST_P(FailingInstaller, IsWaitedForAndReportedAsAFailure) {
   const FailingInstallerRow& row = GetParam();
   ASSERT_TRUE(StartProgram("win7", {{row.variable, row.value}}));
   HWND notice = PressInstallAndWaitForNotice();
   ASSERT_NE(notice, nullptr);
   EXPECT_FALSE(IsImageRunning(kVistaInstaller)) << "the notice came while the installer ran";
-  EXPECT_EQ(MessageBoxText(notice), kInstallOk);
+  std::string command = medium_ + "\\Driver\\Vista_64\\DPInst64.exe /lm /sw /sa";
+  EXPECT_EQ(MessageBoxText(notice), NoticeText(IDS_FAIL_INSTALLER_FAILED, command));
+  EXPECT_EQ(Probe(notice).shownIcon, ShownIcon::kError);
   std::vector<StandinRun> runs = ReadStandinLog(standinLog_);
   ASSERT_EQ(runs.size(), 1u);
   EXPECT_EQ(runs[0].ended, row.ends);
