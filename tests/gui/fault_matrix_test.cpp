@@ -24,11 +24,8 @@ using namespace gui_driver;
 
 namespace {
 
-const char kPackageKey[] = "Software\\QB7_LX450 Test Package";
-const char kInstallOk[] = "Install OK";
 const char kVistaInstaller[] = "DPInst64.exe";
 const char kVistaFolderTail[] = "\\Driver\\Vista_64";
-const char kVistaParameters[] = " /lm /sw /sa";
 const char kXpInf[] = "\\Driver\\WinXP_64\\Ax88772.inf";
 // The program reads its current directory with room for 129 characters and the terminator.
 const size_t kLongestBase = 129;

@@ -119,6 +119,10 @@ std::string ProgramString(UINT id) {
   return text;
 }
 
+const char kPackageKey[] = "Software\\QB7_LX450 Test Package";
+const char kInstallOk[] = "Install OK";
+const char kVistaParameters[] = " /lm /sw /sa";
+
 std::string NoticeText(UINT id, const std::string& subject) {
   std::string text = ProgramString(id);
   size_t placeholder = text.find("%s");

@@ -59,6 +59,12 @@ class GuiCase : public testing::Test {
 std::string ProgramString(UINT id);
 // The notice text the program makes from string `id` and the subject it names.
 std::string NoticeText(UINT id, const std::string& subject);
+
+// Where our test package, once installed, records it.
+extern const char kPackageKey[];
+extern const char kInstallOk[];
+// What the Vista-family installer is started with.
+extern const char kVistaParameters[];
 POINT CentreOf(const RECT& rect);
 bool SameRect(const RECT& first, const RECT& second);
 

@@ -18,10 +18,6 @@ using namespace gui_driver;
 
 namespace {
 
-// Where our test package, once installed, records it.
-const char kPackageKey[] = "Software\\QB7_LX450 Test Package";
-const char kInstallOk[] = "Install OK";
-const char kVistaParameters[] = " /lm /sw /sa";
 // Long enough to look at the program while the stand-in installer runs.
 const char kStandinDelayMs[] = "2000";
 // The program keeps directory paths in 160 bytes; a medium root this long does not fit.
