@@ -16,6 +16,8 @@ struct InstallPlan {
   char driverDirectory[kDirectorySize];
   char commandLine[kCommandLineSize];
   LaunchMode mode;
+  // A file of the driver folder that must be there before the command can do anything, or null.
+  const char* packageFile;
 };
 
 enum PlanResult {

@@ -49,6 +49,9 @@ InstallReport RunInstall() {
   if (!SetCurrentDirectoryA(plan.driverDirectory)) {
     return Report(INSTALL_FOLDER_MISSING, plan.driverDirectory);
   }
+  if (plan.packageFile && GetFileAttributesA(plan.packageFile) == INVALID_FILE_ATTRIBUTES) {
+    return Report(INSTALL_PACKAGE_MISSING, plan.driverDirectory);
+  }
   InstallOutcome outcome = OutcomeOfRun(RunCommand(plan.mode, plan.commandLine));
   bool namesCommand = outcome == INSTALL_NOT_STARTED || outcome == INSTALL_FAILED;
   return Report(outcome, namesCommand ? plan.commandLine : "");

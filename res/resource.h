@@ -36,5 +36,6 @@
 #define IDS_FAIL_FOLDER_MISSING         204
 #define IDS_FAIL_NOT_STARTED            205
 #define IDS_FAIL_INSTALLER_FAILED       206
+#define IDS_FAIL_PACKAGE_MISSING        207
 
 #endif /* QB7_LX450_RESOURCE_H */

@@ -129,7 +129,7 @@ TEST_P(XpInstall, InstallsThePackageThroughTheSetupLibrary) {
 
 INSTANTIATE_TEST_SUITE_P(Versions, XpInstall, testing::ValuesIn(kXpRows));
 
-enum class MediumChange { kNone, kNoDriverFolders, kNoInstaller, kTooLongRoot };
+enum class MediumChange { kNone, kNoDriverFolders, kNoInstaller, kNoInf, kTooLongRoot };
 
 struct FailureRow {
   const char* name;
@@ -147,6 +147,8 @@ const FailureRow kFailureRows[] = {
      "\\Driver\\WinXP_64"},
     {"NoInstallerInFolder", "win7", MediumChange::kNoInstaller, IDS_FAIL_NOT_STARTED,
      "\\Driver\\Vista_64\\DPInst64.exe /lm /sw /sa"},
+    {"NoInfInFolder", "winxp", MediumChange::kNoInf, IDS_FAIL_PACKAGE_MISSING,
+     "\\Driver\\WinXP_64"},
     {"MediumPathTooLong", "win7", MediumChange::kTooLongRoot, IDS_FAIL_PATH_TOO_LONG, nullptr},
 };
 
@@ -170,6 +172,9 @@ class FailedInstall : public Install, public testing::WithParamInterface<Failure
       case MediumChange::kNoDriverFolders: RemoveTree(medium_ + "\\Driver"); break;
       case MediumChange::kNoInstaller:
         ASSERT_TRUE(DeleteFileA((medium_ + "\\Driver\\Vista_64\\DPInst64.exe").c_str()));
+        break;
+      case MediumChange::kNoInf:
+        ASSERT_TRUE(DeleteFileA((medium_ + "\\Driver\\WinXP_64\\Ax88772.inf").c_str()));
         break;
       case MediumChange::kTooLongRoot: MoveMediumDeeper(); break;
     }

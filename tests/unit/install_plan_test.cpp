@@ -126,6 +126,28 @@ TEST(BuildInstallPlan, DriveRootGivesASingleBackslash) {
   EXPECT_EQ(ELEVATED, plan.mode);
 }
 
+// The INF road names the file it cannot do without, so a half-copied folder is caught before
+// rundll32 ends quietly; the installer programs of the Vista road are checked by starting them.
+TEST(BuildInstallPlan, NamesThePackageFileOnlyOnTheInfRoad) {
+  const struct {
+    uint8_t osClass;
+    uint8_t bitness;
+    const char* packageFile;
+  } kRows[] = {
+      {OS_NT4, 32, "Ax88772.inf"}, {OS_WIN2000, 64, "Ax88772.inf"}, {OS_WINXP, 32, "Ax88772.inf"},
+      {OS_VISTA, 32, nullptr},     {OS_VISTA, 64, nullptr},
+  };
+  for (const auto& row : kRows) {
+    InstallPlan plan;
+    ASSERT_EQ(PLAN_READY, BuildInstallPlan(Probe(row.osClass, row.bitness), "C:\\Setup", &plan));
+    if (row.packageFile) {
+      EXPECT_STREQ(row.packageFile, plan.packageFile) << int(row.osClass);
+    } else {
+      EXPECT_EQ(nullptr, plan.packageFile) << int(row.osClass);
+    }
+  }
+}
+
 TEST(BuildInstallPlan, BaseWithSpacesStaysUnquoted) {
   InstallPlan plan;
   ASSERT_EQ(PLAN_READY, BuildInstallPlan(Probe(OS_WINXP, 32), "D:\\My Files", &plan));
