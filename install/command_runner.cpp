@@ -25,8 +25,9 @@ RunResult RunDirect(char* commandLine) {
   return RUN_FINISHED;
 }
 
-// The shell gives no handle for an elevated start, so the end is seen in the process list.
-// Every pass sleeps after its look-up; the first look-up that finds nothing ends the watch.
+// The shell need not give a handle for an elevated start, and the installer's name may still be
+// running in another process, so the end is seen in the process list. Every pass sleeps after
+// its look-up; the first look-up that finds nothing ends the watch.
 void WaitWhileRunning(const char* imageName) {
   bool running;
   do {
