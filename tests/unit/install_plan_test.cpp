@@ -39,67 +39,44 @@ TEST(TrimTrailingBackslash, RemovesOneTrailingBackslashOnly) {
   }
 }
 
+// The command the plan table gives for a driver directory: rundll32 on the INF road, otherwise
+// the named driver package installer.
+std::string ExpectedCommand(const std::string& directory, const char* installer) {
+  if (!installer) return kXpCommandHead + directory + "\\Ax88772.inf";
+  return directory + "\\" + installer + " /lm /sw /sa";
+}
+
 TEST(BuildInstallPlan, FollowsThePlanTableForEveryFamilyAndBitness) {
   const struct {
     uint8_t osClass;
     uint8_t bitness;
     const char* subdirectory;
-    const char* driverDirectory;
-    const char* commandLine;
+    const char* installer;  // null on the INF road
     LaunchMode mode;
   } cases[] = {
-      {OS_NT4, 64, "\\Driver\\WinXP_64", "C:\\Setup\\Driver\\WinXP_64",
-       "rundll32.exe setupapi.dll,InstallHinfSection AX88772.Ndi 132 "
-       "C:\\Setup\\Driver\\WinXP_64\\Ax88772.inf",
-       DIRECT},
-      {OS_WIN2000, 64, "\\Driver\\WinXP_64", "C:\\Setup\\Driver\\WinXP_64",
-       "rundll32.exe setupapi.dll,InstallHinfSection AX88772.Ndi 132 "
-       "C:\\Setup\\Driver\\WinXP_64\\Ax88772.inf",
-       DIRECT},
-      {OS_WINXP, 64, "\\Driver\\WinXP_64", "C:\\Setup\\Driver\\WinXP_64",
-       "rundll32.exe setupapi.dll,InstallHinfSection AX88772.Ndi 132 "
-       "C:\\Setup\\Driver\\WinXP_64\\Ax88772.inf",
-       DIRECT},
-      {OS_NT4, 32, "\\Driver\\Win2000_WinXP", "C:\\Setup\\Driver\\Win2000_WinXP",
-       "rundll32.exe setupapi.dll,InstallHinfSection AX88772.Ndi 132 "
-       "C:\\Setup\\Driver\\Win2000_WinXP\\Ax88772.inf",
-       DIRECT},
-      {OS_WIN2000, 32, "\\Driver\\Win2000_WinXP", "C:\\Setup\\Driver\\Win2000_WinXP",
-       "rundll32.exe setupapi.dll,InstallHinfSection AX88772.Ndi 132 "
-       "C:\\Setup\\Driver\\Win2000_WinXP\\Ax88772.inf",
-       DIRECT},
-      {OS_WINXP, 32, "\\Driver\\Win2000_WinXP", "C:\\Setup\\Driver\\Win2000_WinXP",
-       "rundll32.exe setupapi.dll,InstallHinfSection AX88772.Ndi 132 "
-       "C:\\Setup\\Driver\\Win2000_WinXP\\Ax88772.inf",
-       DIRECT},
+      {OS_NT4, 64, "\\Driver\\WinXP_64", nullptr, DIRECT},
+      {OS_WIN2000, 64, "\\Driver\\WinXP_64", nullptr, DIRECT},
+      {OS_WINXP, 64, "\\Driver\\WinXP_64", nullptr, DIRECT},
+      {OS_NT4, 32, "\\Driver\\Win2000_WinXP", nullptr, DIRECT},
+      {OS_WIN2000, 32, "\\Driver\\Win2000_WinXP", nullptr, DIRECT},
+      {OS_WINXP, 32, "\\Driver\\Win2000_WinXP", nullptr, DIRECT},
       // A probe that did not run has bitness 0, which is "not 64".
-      {OS_NT4, 0, "\\Driver\\Win2000_WinXP", "C:\\Setup\\Driver\\Win2000_WinXP",
-       "rundll32.exe setupapi.dll,InstallHinfSection AX88772.Ndi 132 "
-       "C:\\Setup\\Driver\\Win2000_WinXP\\Ax88772.inf",
-       DIRECT},
-      {OS_WIN2000, 0, "\\Driver\\Win2000_WinXP", "C:\\Setup\\Driver\\Win2000_WinXP",
-       "rundll32.exe setupapi.dll,InstallHinfSection AX88772.Ndi 132 "
-       "C:\\Setup\\Driver\\Win2000_WinXP\\Ax88772.inf",
-       DIRECT},
-      {OS_WINXP, 0, "\\Driver\\Win2000_WinXP", "C:\\Setup\\Driver\\Win2000_WinXP",
-       "rundll32.exe setupapi.dll,InstallHinfSection AX88772.Ndi 132 "
-       "C:\\Setup\\Driver\\Win2000_WinXP\\Ax88772.inf",
-       DIRECT},
-      {OS_VISTA, 64, "\\Driver\\Vista_64", "C:\\Setup\\Driver\\Vista_64",
-       "C:\\Setup\\Driver\\Vista_64\\DPInst64.exe /lm /sw /sa", ELEVATED},
-      {OS_VISTA, 32, "\\Driver\\Vista_32", "C:\\Setup\\Driver\\Vista_32",
-       "C:\\Setup\\Driver\\Vista_32\\DPInst32.exe /lm /sw /sa", ELEVATED},
-      {OS_VISTA, 0, "\\Driver\\Vista_32", "C:\\Setup\\Driver\\Vista_32",
-       "C:\\Setup\\Driver\\Vista_32\\DPInst32.exe /lm /sw /sa", ELEVATED},
+      {OS_NT4, 0, "\\Driver\\Win2000_WinXP", nullptr, DIRECT},
+      {OS_WIN2000, 0, "\\Driver\\Win2000_WinXP", nullptr, DIRECT},
+      {OS_WINXP, 0, "\\Driver\\Win2000_WinXP", nullptr, DIRECT},
+      {OS_VISTA, 64, "\\Driver\\Vista_64", "DPInst64.exe", ELEVATED},
+      {OS_VISTA, 32, "\\Driver\\Vista_32", "DPInst32.exe", ELEVATED},
+      {OS_VISTA, 0, "\\Driver\\Vista_32", "DPInst32.exe", ELEVATED},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(testing::Message()
                  << "class " << int(c.osClass) << ", bitness " << int(c.bitness));
     InstallPlan plan;
     ASSERT_EQ(PLAN_READY, BuildInstallPlan(Probe(c.osClass, c.bitness), "C:\\Setup", &plan));
+    std::string directory = std::string("C:\\Setup") + c.subdirectory;
     EXPECT_STREQ(c.subdirectory, plan.subdirectory);
-    EXPECT_STREQ(c.driverDirectory, plan.driverDirectory);
-    EXPECT_STREQ(c.commandLine, plan.commandLine);
+    EXPECT_EQ(directory, plan.driverDirectory);
+    EXPECT_EQ(ExpectedCommand(directory, c.installer), plan.commandLine);
     EXPECT_EQ(c.mode, plan.mode);
   }
 }
