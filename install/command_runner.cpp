@@ -1,24 +1,75 @@
 #include "command_runner.h"
 
-#include <windows.h>
-#include <shellapi.h>
-#include <tlhelp32.h>
-
 #include <cstdio>
 #include <cstring>
 
+#include "ansi_code_page.h"
+#include "runner_seams.h"
+#include "system_library.h"
+
 namespace {
 
+typedef BOOL(WINAPI* DisableRedirectionFn)(PVOID*);
+typedef BOOL(WINAPI* RevertRedirectionFn)(PVOID);
+
+// A 32-bit process on 64-bit Windows is sent to the 32-bit system folder, whose rundll32 and
+// setup library would install into the 32-bit views of the registry and of system32. While an
+// object of this class lives, the calling thread sees the native system folder instead. Where
+// the system has no such redirection the functions are missing or fail, and nothing changes.
+class NativeSystemFolder {
+ public:
+  NativeSystemFolder() {
+    auto disable = KernelFunction<DisableRedirectionFn>("Wow64DisableWow64FsRedirection");
+    disabled_ = disable && disable(&previous_);
+  }
+  ~NativeSystemFolder() {
+    auto revert = KernelFunction<RevertRedirectionFn>("Wow64RevertWow64FsRedirection");
+    if (disabled_ && revert) revert(previous_);
+  }
+  NativeSystemFolder(const NativeSystemFolder&) = delete;
+  NativeSystemFolder& operator=(const NativeSystemFolder&) = delete;
+
+ private:
+  PVOID previous_ = nullptr;
+  bool disabled_ = false;
+};
+
+// A program named bare would be looked for in this program's folder and in the current
+// directory, both on the medium, before the system folder: `name` becomes its full path in the
+// system folder. False when that does not fit.
+bool PlaceInSystemFolder(char* name, size_t size) {
+  char path[kProgramPathSize];
+  UINT folderLength = GetSystemDirectoryA(path, sizeof path);
+  size_t nameLength = strlen(name);
+  if (folderLength == 0 || folderLength + 1 + nameLength >= sizeof path ||
+      folderLength + 1 + nameLength >= size) {
+    return false;
+  }
+  path[folderLength] = '\\';
+  memcpy(path + folderLength + 1, name, nameLength + 1);
+  memcpy(name, path, folderLength + 1 + nameLength + 1);
+  return true;
+}
+
 RunResult RunDirect(char* commandLine) {
+  char program[kProgramPathSize];
+  const char* application = nullptr;
+  if (BareProgramName(commandLine, program, sizeof program)) {
+    if (!PlaceInSystemFolder(program, sizeof program)) return RUN_TOO_LONG;
+    application = program;
+  }
   STARTUPINFOA startup;
   ZeroMemory(&startup, sizeof startup);
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process;
   ZeroMemory(&process, sizeof process);
-  if (!CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &process)) {
-    return RUN_NOT_STARTED;
+  BOOL started;
+  {
+    NativeSystemFolder native;
+    started = CreateProcessA(application, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                             &startup, &process);
   }
+  if (!started) return RUN_NOT_STARTED;
   WaitForSingleObject(process.hProcess, INFINITE);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
@@ -49,12 +100,23 @@ RunResult WaitForStartedProcess(HANDLE process) {
   return failed ? RUN_FAILED : RUN_FINISHED;
 }
 
-RunResult RunElevated(const char* commandLine) {
+void PrintSnapshotFailure() { puts("Fail To Create Snap Shot"); }
+
+}  // namespace
+
+RunResult WaitForElevatedInstaller(HANDLE process, const char* imageName) {
+  RunResult result = process ? WaitForStartedProcess(process) : RUN_FINISHED;
+  WaitWhileRunning(imageName);
+  return result;
+}
+
+RunResult RunElevatedWith(ShellStartFn start, const char* commandLine) {
+  LeadBytes leadBytes = AnsiLeadBytes();
   char program[kProgramPathSize];
   const char* parameters;
   char imageName[kImageNameSize];
-  if (!SplitCommandLine(commandLine, program, sizeof program, &parameters) ||
-      !ImageNameOf(program, imageName, sizeof imageName)) {
+  if (!SplitCommandLine(commandLine, leadBytes, program, sizeof program, &parameters) ||
+      !ImageNameOf(program, leadBytes, imageName, sizeof imageName)) {
     return RUN_TOO_LONG;
   }
   SHELLEXECUTEINFOA execute;
@@ -66,34 +128,49 @@ RunResult RunElevated(const char* commandLine) {
   execute.lpParameters = parameters;
   execute.nShow = SW_SHOWNORMAL;
   // A refused elevation fails here too (ERROR_CANCELLED).
-  if (!ShellExecuteExA(&execute)) return RUN_NOT_STARTED;
-  RunResult result = execute.hProcess ? WaitForStartedProcess(execute.hProcess) : RUN_FINISHED;
-  WaitWhileRunning(imageName);
-  return result;
+  if (!start(&execute)) return RUN_NOT_STARTED;
+  return WaitForElevatedInstaller(execute.hProcess, imageName);
 }
-
-}  // namespace
 
 RunResult RunCommand(LaunchMode mode, char* commandLine) {
   size_t length = strnlen(commandLine, kCommandLineSize);
   if (length == 0) return RUN_NOT_STARTED;
   if (length >= kCommandLineSize) return RUN_TOO_LONG;
-  return mode == ELEVATED ? RunElevated(commandLine) : RunDirect(commandLine);
+  return mode == ELEVATED ? RunElevatedWith(ShellExecuteExA, commandLine) : RunDirect(commandLine);
 }
 
-uint32_t FindProcessByImageName(const char* imageName) {
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) {
-    puts("Fail To Create Snap Shot");
+ProcessListApi LookUpProcessListApi() {
+  typedef decltype(ProcessListApi::createSnapshot) CreateSnapshotFn;
+  typedef decltype(ProcessListApi::first) WalkFn;
+  ProcessListApi api = {KernelFunction<CreateSnapshotFn>("CreateToolhelp32Snapshot"),
+                        KernelFunction<WalkFn>("Process32First"),
+                        KernelFunction<WalkFn>("Process32Next")};
+  return api;
+}
+
+uint32_t FindProcessWith(const ProcessListApi& api, const char* imageName) {
+  if (!api.createSnapshot || !api.first || !api.next) {
+    PrintSnapshotFailure();
     return 0;
   }
+  HANDLE snapshot = api.createSnapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) {
+    PrintSnapshotFailure();
+    return 0;
+  }
+  LeadBytes leadBytes = AnsiLeadBytes();
   uint32_t found = 0;
   PROCESSENTRY32 entry;
   entry.dwSize = sizeof entry;
-  for (BOOL more = Process32First(snapshot, &entry); more && !found;
-       more = Process32Next(snapshot, &entry)) {
-    if (EqualsIgnoringAsciiCase(entry.szExeFile, imageName)) found = entry.th32ProcessID;
+  for (BOOL more = api.first(snapshot, &entry); more && !found; more = api.next(snapshot, &entry)) {
+    if (EqualsIgnoringAsciiCase(entry.szExeFile, imageName, leadBytes)) {
+      found = entry.th32ProcessID;
+    }
   }
   CloseHandle(snapshot);
   return found;
+}
+
+uint32_t FindProcessByImageName(const char* imageName) {
+  return FindProcessWith(LookUpProcessListApi(), imageName);
 }

@@ -16,10 +16,11 @@ enum RunResult {
 const uint32_t kElevatedPollMilliseconds = 500;
 
 // Runs `commandLine` (at most 255 characters, in a writable buffer) and returns when the
-// started program has ended. A DIRECT start waits on the process handle. An ELEVATED start waits
-// on the handle the shell gives back, when it gives one, and then watches the process list until
-// no process of the program's image name is left. Only the driver package installer's exit code
-// is read: rundll32 says nothing about the INF it was given.
+// started program has ended. A DIRECT start waits on the process handle; a program the line
+// names without a folder is started from the native system folder, never from the medium. An
+// ELEVATED start waits on the handle the shell gives back, when it gives one, and then watches
+// the process list until no process of the program's image name is left. Only the driver
+// package installer's exit code is read: rundll32 says nothing about the INF it was given.
 RunResult RunCommand(LaunchMode mode, char* commandLine);
 
 // The id of the first running process whose executable file name equals `imageName`, ignoring

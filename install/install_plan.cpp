@@ -47,9 +47,10 @@ bool Join(char* out, size_t size, const char* first, const char* second, const c
 
 }  // namespace
 
-void TrimTrailingBackslash(char* directory) {
-  size_t length = strlen(directory);
-  if (length > 0 && directory[length - 1] == '\\') directory[length - 1] = '\0';
+void TrimTrailingBackslash(char* directory, const LeadBytes& leadBytes) {
+  char* last = nullptr;
+  for (char* c = directory; *c != '\0'; c += CharacterLength(c, leadBytes)) last = c;
+  if (last && *last == '\\') *last = '\0';
 }
 
 PlanResult BuildInstallPlan(SystemProbe probe, const char* baseDirectory, InstallPlan* plan) {

@@ -26,8 +26,9 @@ enum PlanResult {
   PLAN_TOO_LONG,     // the paths would not fit their buffers: nothing is to run
 };
 
-// Removes one trailing backslash, so a drive root "E:\" becomes "E:".
-void TrimTrailingBackslash(char* directory);
+// Removes one trailing backslash, so a drive root "E:\" becomes "E:"; the second byte of a
+// two-byte character at the end is no backslash.
+void TrimTrailingBackslash(char* directory, const LeadBytes& leadBytes);
 
 PlanResult BuildInstallPlan(SystemProbe probe, const char* baseDirectory, InstallPlan* plan);
 

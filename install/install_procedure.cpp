@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "../detect/system_probe.h"
+#include "ansi_code_page.h"
 #include "command_runner.h"
 
 namespace {
@@ -20,7 +21,7 @@ InstallReport Report(InstallOutcome outcome, const char* subject = "") {
 bool ReadBaseDirectory(char* base) {
   DWORD length = GetCurrentDirectoryA(kBaseDirectoryCapacity, base);
   if (length == 0 || length >= kBaseDirectoryCapacity) return false;
-  TrimTrailingBackslash(base);
+  TrimTrailingBackslash(base, AnsiLeadBytes());
   return true;
 }
 

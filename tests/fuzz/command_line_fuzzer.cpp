@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "../unit/code_page_932.h"
 #include "fuzz_support.h"
 #include "install/command_line.h"
 
@@ -58,7 +59,7 @@ std::string SwapAsciiCase(std::string text) {
 }
 
 void CheckProgramEnd(const char* line) {
-  size_t end = FindProgramEnd(line);
+  size_t end = FindProgramEnd(line, kSingleByteCodePage);
   Require(end <= strlen(line), "the program ends within the line");
   Require(end == ExpectedProgramEnd(line), "the program ends at the first qualifying space");
   Require(line[end] == ' ' || line[end] == '\0', "the split is at a space or at the end");
@@ -70,7 +71,7 @@ void CheckSplit(const char* line, size_t size) {
   GuardedBuffer program(size);
   const char kUntouched[] = "untouched";
   const char* parameters = kUntouched;
-  bool fits = SplitCommandLine(line, program.Data(), size, &parameters);
+  bool fits = SplitCommandLine(line, kSingleByteCodePage, program.Data(), size, &parameters);
   Require(program.CanariesIntact(), "the split writes nothing past the program buffer");
   Require(fits == (end < size), "the split succeeds exactly when the program part fits");
   if (!fits) {
@@ -88,7 +89,7 @@ void CheckSplit(const char* line, size_t size) {
 void CheckImageName(const char* program, size_t size) {
   std::string expected = ExpectedImageName(program);
   GuardedBuffer name(size);
-  bool fits = ImageNameOf(program, name.Data(), size);
+  bool fits = ImageNameOf(program, kSingleByteCodePage, name.Data(), size);
   Require(name.CanariesIntact(), "the image name writes nothing past its buffer");
   Require(fits == (expected.size() < size), "the image name succeeds exactly when it fits");
   if (!fits) return;
@@ -105,19 +106,40 @@ void CheckImageNameEverySize(const char* program) {
 void CheckSplitThenImageName(const char* line) {
   char program[kProgramPathSize];
   const char* parameters = nullptr;
-  if (SplitCommandLine(line, program, sizeof program, &parameters)) {
+  if (SplitCommandLine(line, kSingleByteCodePage, program, sizeof program, &parameters)) {
     CheckImageNameEverySize(program);
   }
 }
 
 void CheckNameComparison(const char* first, const char* second) {
-  bool equal = EqualsIgnoringAsciiCase(first, second);
-  Require(equal == EqualsIgnoringAsciiCase(second, first), "the comparison is symmetric");
+  bool equal = EqualsIgnoringAsciiCase(first, second, kSingleByteCodePage);
+  Require(equal == EqualsIgnoringAsciiCase(second, first, kSingleByteCodePage),
+          "the comparison is symmetric");
   Require(equal == ExpectedEqualIgnoringCase(first, second),
           "names are equal exactly when only the case of ASCII letters differs");
-  Require(EqualsIgnoringAsciiCase(first, first), "a name equals itself");
+  Require(EqualsIgnoringAsciiCase(first, first, kSingleByteCodePage), "a name equals itself");
   std::string swapped = SwapAsciiCase(first);
-  Require(EqualsIgnoringAsciiCase(first, swapped.c_str()), "a name equals its case swap");
+  Require(EqualsIgnoringAsciiCase(first, swapped.c_str(), kSingleByteCodePage),
+          "a name equals its case swap");
+}
+
+// With the lead bytes of code page 932 the scans read nothing past the line and split only at a
+// space; a name still equals itself and its case swap when no letter follows a lead byte.
+void CheckDoubleByteScans(const char* line, const char* second) {
+  const LeadBytes cp932 = CodePage932();
+  size_t end = FindProgramEnd(line, cp932);
+  Require(end <= strlen(line) && (line[end] == ' ' || line[end] == '\0'),
+          "a double-byte split is at a space or at the end");
+  GuardedBuffer name(kImageNameSize);
+  if (ImageNameOf(line, cp932, name.Data(), kImageNameSize)) {
+    Require(strlen(name.Data()) <= strlen(line), "the image name is no longer than the program");
+  }
+  Require(name.CanariesIntact(), "the image name writes nothing past its buffer");
+  bool equal = EqualsIgnoringAsciiCase(line, second, cp932);
+  Require(equal == EqualsIgnoringAsciiCase(second, line, cp932), "the comparison is symmetric");
+  Require(EqualsIgnoringAsciiCase(line, line, cp932), "a name equals itself");
+  Require(!equal || ExpectedEqualIgnoringCase(line, second),
+          "two-byte characters compare no looser than single bytes");
 }
 
 }  // namespace
@@ -135,5 +157,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CheckImageNameEverySize(line);
   CheckSplitThenImageName(line);
   CheckNameComparison(line, second);
+  CheckDoubleByteScans(line, second);
   return 0;
 }

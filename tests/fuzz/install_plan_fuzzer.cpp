@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "../unit/code_page_932.h"
 #include "fuzz_support.h"
 #include "install/install_plan.h"
 
@@ -73,13 +74,15 @@ bool IsPlainWindowsPath(const std::string& path) {
 void CheckElevatedCommandSplits(const InstallPlan& plan, const ExpectedRow& row) {
   char program[kProgramPathSize];
   const char* parameters = nullptr;
-  Require(SplitCommandLine(plan.commandLine, program, sizeof program, &parameters),
-          "the elevated command's program part fits");
+  Require(
+      SplitCommandLine(plan.commandLine, kSingleByteCodePage, program, sizeof program, &parameters),
+      "the elevated command's program part fits");
   Require(std::string(plan.driverDirectory) + "\\" + row.imageName == program,
           "the elevated command's program is the installer in the driver directory");
   Require(strcmp(kSwitches, parameters) == 0, "the installer gets its switches");
   char imageName[kImageNameSize];
-  Require(ImageNameOf(program, imageName, sizeof imageName), "the image name fits");
+  Require(ImageNameOf(program, kSingleByteCodePage, imageName, sizeof imageName),
+          "the image name fits");
   Require(strcmp(row.imageName, imageName) == 0, "the elevated start watches the installer");
 }
 
@@ -123,7 +126,7 @@ void CheckPlan(SystemProbe probe, const std::string& base) {
 std::string CheckTrim(const std::string& base) {
   GuardedBuffer directory(base.size() + 1);
   memcpy(directory.Data(), base.c_str(), base.size() + 1);
-  TrimTrailingBackslash(directory.Data());
+  TrimTrailingBackslash(directory.Data(), kSingleByteCodePage);
   Require(directory.CanariesIntact(), "trimming writes nothing past the directory");
   std::string trimmed = directory.Data();
   bool endsInBackslash = !base.empty() && base.back() == '\\';
@@ -131,6 +134,30 @@ std::string CheckTrim(const std::string& base) {
           "trimming removes one trailing backslash, and only that");
   Require(base.compare(0, trimmed.size(), trimmed) == 0, "trimming keeps the rest as it was");
   return trimmed;
+}
+
+// The start of the last character, walking from the front one or two bytes at a time.
+size_t LastCharacterStart(const std::string& text, const LeadBytes& leadBytes) {
+  size_t last = 0;
+  for (size_t i = 0; i < text.size();) {
+    last = i;
+    bool pair = leadBytes.lead[static_cast<unsigned char>(text[i])] && i + 1 < text.size();
+    i += pair ? 2 : 1;
+  }
+  return last;
+}
+
+// In a double-byte code page a final 0x5C goes only when it is a character of its own.
+void CheckDoubleByteTrim(const std::string& base) {
+  const LeadBytes cp932 = CodePage932();
+  GuardedBuffer directory(base.size() + 1);
+  memcpy(directory.Data(), base.c_str(), base.size() + 1);
+  TrimTrailingBackslash(directory.Data(), cp932);
+  Require(directory.CanariesIntact(), "trimming writes nothing past the directory");
+  bool endsInBackslash =
+      !base.empty() && LastCharacterStart(base, cp932) == base.size() - 1 && base.back() == '\\';
+  std::string expected = endsInBackslash ? base.substr(0, base.size() - 1) : base;
+  Require(expected == directory.Data(), "only a final backslash character is removed");
 }
 
 }  // namespace
@@ -146,5 +173,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CheckPlan(probe, base);
   // As the install procedure does it: trim first, then plan.
   CheckPlan(probe, CheckTrim(base));
+  CheckDoubleByteTrim(base);
   return 0;
 }

@@ -11,6 +11,47 @@ SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "shell32.dll", "msvcrt
 RT_ICON, RT_BITMAP, RT_DIALOG, RT_STRING, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 2, 5, 6, 14, 16, 24
 
 
+# Every function the program imports from KERNEL32 must be there on the oldest systems it starts
+# on, Windows 95 and NT 4.0, or the loader refuses it before any window shows. These are.
+KERNEL32_ON_95_AND_NT4 = {
+    "CloseHandle", "CreateProcessA", "DeleteCriticalSection", "EnterCriticalSection",
+    "FreeLibrary", "GetCurrentDirectoryA", "GetExitCodeProcess", "GetFileAttributesA",
+    "GetLastError", "GetModuleFileNameA", "GetModuleHandleA", "GetProcAddress",
+    "GetStartupInfoA", "GetSystemDirectoryA", "InitializeCriticalSection", "IsDBCSLeadByte",
+    "LeaveCriticalSection", "LoadLibraryA", "SetCurrentDirectoryA", "SetUnhandledExceptionFilter",
+    "Sleep", "TlsGetValue", "VirtualProtect", "VirtualQuery", "WaitForSingleObject", "lstrcpynA",
+    "lstrlenA",
+}
+# Functions the program uses that came later: it must look them up at run time instead.
+KERNEL32_LATE = {
+    "CreateToolhelp32Snapshot": "Windows 95 and 2000 (not NT 4.0)",
+    "Process32First": "Windows 95 and 2000 (not NT 4.0)",
+    "Process32Next": "Windows 95 and 2000 (not NT 4.0)",
+    "GetNativeSystemInfo": "Windows XP",
+    "SetDllDirectoryA": "Windows XP SP1",
+    "Wow64DisableWow64FsRedirection": "Windows XP x64 and Server 2003 SP1",
+    "Wow64RevertWow64FsRedirection": "Windows XP x64 and Server 2003 SP1",
+    "SetDefaultDllDirectories": "Windows 8 (7 with an update)",
+    "InitializeCriticalSectionAndSpinCount": "Windows 98 and NT 4.0 SP3",
+    "GetTickCount64": "Windows Vista",
+}
+
+
+def kernel32_problems(pe):
+    problems = []
+    for entry in pe.DIRECTORY_ENTRY_IMPORT:
+        if entry.dll.decode().lower() != "kernel32.dll":
+            continue
+        for function in (i.name.decode() if i.name else f"#{i.ordinal}" for i in entry.imports):
+            if function in KERNEL32_LATE:
+                problems.append(f"imports {function}, which first came with "
+                                f"{KERNEL32_LATE[function]}: look it up at run time")
+            elif function not in KERNEL32_ON_95_AND_NT4:
+                problems.append(f"imports {function} from KERNEL32, new to this check: make sure "
+                                "Windows 95 and NT 4.0 have it, then add it to the list")
+    return problems
+
+
 def resources(pe):
     found = {}
     for kind in pe.DIRECTORY_ENTRY_RESOURCE.entries:
@@ -29,6 +70,8 @@ def check(path, machine):
     imports = {entry.dll.decode().lower() for entry in pe.DIRECTORY_ENTRY_IMPORT}
     if not imports <= SYSTEM_DLLS:
         problems.append(f"imports DLLs that are not part of Windows: {sorted(imports - SYSTEM_DLLS)}")
+    if machine == "i686":
+        problems += kernel32_problems(pe)
     found = resources(pe)
     if RT_MANIFEST in found:
         problems.append("carries an application manifest")

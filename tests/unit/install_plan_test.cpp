@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string>
 
+#include "code_page_932.h"
+
 namespace {
 
 const char kXpCommandHead[] = "rundll32.exe setupapi.dll,InstallHinfSection AX88772.Ndi 132 ";
@@ -18,23 +20,30 @@ SystemProbe Probe(uint8_t osClass, uint8_t bitness) {
 std::string BaseOfLength(size_t length) { return "C:\\" + std::string(length - 3, 'a'); }
 
 TEST(TrimTrailingBackslash, RemovesOneTrailingBackslashOnly) {
+  const LeadBytes cp932 = CodePage932();
   const struct {
+    const LeadBytes* codePage;
     const char* given;
     const char* expected;
   } cases[] = {
-      {"E:\\", "E:"},
-      {"C:\\Setup\\", "C:\\Setup"},
-      {"C:\\Setup", "C:\\Setup"},
-      {"E:\\\\", "E:\\"},
-      {"\\", ""},
-      {"", ""},
-      {"C:\\My Files\\", "C:\\My Files"},
+      {&kSingleByteCodePage, "E:\\", "E:"},
+      {&kSingleByteCodePage, "C:\\Setup\\", "C:\\Setup"},
+      {&kSingleByteCodePage, "C:\\Setup", "C:\\Setup"},
+      {&kSingleByteCodePage, "E:\\\\", "E:\\"},
+      {&kSingleByteCodePage, "\\", ""},
+      {&kSingleByteCodePage, "", ""},
+      {&kSingleByteCodePage, "C:\\My Files\\", "C:\\My Files"},
+      // A folder named 表 (95 5C) ends in the byte of a backslash but in no backslash.
+      {&cp932, "C:\\\x95\x5C", "C:\\\x95\x5C"},
+      {&cp932, "C:\\\x95\x5C\\", "C:\\\x95\x5C"},
+      {&cp932, "E:\\", "E:"},
+      {&kSingleByteCodePage, "C:\\\x95\x5C", "C:\\\x95"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.given);
     char directory[kDirectorySize];
     strcpy(directory, c.given);
-    TrimTrailingBackslash(directory);
+    TrimTrailingBackslash(directory, *c.codePage);
     EXPECT_STREQ(c.expected, directory);
   }
 }
@@ -95,7 +104,7 @@ TEST(BuildInstallPlan, NoPlanOutsideThe2000XpAndVistaFamilies) {
 
 TEST(BuildInstallPlan, DriveRootGivesASingleBackslash) {
   char base[kDirectorySize] = "E:\\";
-  TrimTrailingBackslash(base);
+  TrimTrailingBackslash(base, kSingleByteCodePage);
   InstallPlan plan;
   ASSERT_EQ(PLAN_READY, BuildInstallPlan(Probe(OS_VISTA, 64), base, &plan));
   EXPECT_STREQ("E:\\Driver\\Vista_64", plan.driverDirectory);
