@@ -17,9 +17,10 @@ bool SetReportedVersion(const char* exeFileName, const char* version) {
   return status == ERROR_SUCCESS;
 }
 
-bool ReadRegistryString(HKEY root, const char* key, const char* name, std::string* value) {
+bool ReadRegistryString(HKEY root, const char* key, const char* name, std::string* value,
+                        REGSAM view) {
   HKEY handle;
-  if (RegOpenKeyExA(root, key, 0, KEY_QUERY_VALUE, &handle) != ERROR_SUCCESS) return false;
+  if (RegOpenKeyExA(root, key, 0, KEY_QUERY_VALUE | view, &handle) != ERROR_SUCCESS) return false;
   DWORD type = 0;
   DWORD size = 0;
   LONG status = RegQueryValueExA(handle, name, nullptr, &type, nullptr, &size);
@@ -34,9 +35,15 @@ bool ReadRegistryString(HKEY root, const char* key, const char* name, std::strin
   return true;
 }
 
-void DeleteRegistryValue(HKEY root, const char* key, const char* name) {
+void DeleteRegistryValue(HKEY root, const char* key, const char* name, REGSAM view) {
   HKEY handle;
-  if (RegOpenKeyExA(root, key, 0, KEY_SET_VALUE, &handle) != ERROR_SUCCESS) return;
+  if (RegOpenKeyExA(root, key, 0, KEY_SET_VALUE | view, &handle) != ERROR_SUCCESS) return;
   RegDeleteValueA(handle, name);
   RegCloseKey(handle);
+}
+
+int PrefixBitness() {
+  if (sizeof(void*) == 8) return 64;
+  BOOL underWow64 = FALSE;
+  return IsWow64Process(GetCurrentProcess(), &underWow64) && underWow64 ? 64 : 32;
 }

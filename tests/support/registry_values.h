@@ -10,9 +10,15 @@
 // started from now on.
 bool SetReportedVersion(const char* exeFileName, const char* version);
 
-// False when the value is missing or not a string.
-bool ReadRegistryString(HKEY root, const char* key, const char* name, std::string* value);
+// False when the value is missing or not a string. `view` (KEY_WOW64_64KEY or KEY_WOW64_32KEY)
+// picks one of the two registry views of 64-bit Windows; 0 is this process's own.
+bool ReadRegistryString(HKEY root, const char* key, const char* name, std::string* value,
+                        REGSAM view = 0);
 
-void DeleteRegistryValue(HKEY root, const char* key, const char* name);
+void DeleteRegistryValue(HKEY root, const char* key, const char* name, REGSAM view = 0);
+
+// 64 when this Wine prefix is a 64-bit Windows (this process may be a 32-bit one under WOW64),
+// 32 in a 32-bit prefix: the processor bitness every program in the prefix is told.
+int PrefixBitness();
 
 #endif
