@@ -422,4 +422,36 @@ TEST_F(FaultMatrix, InstallPressedTwiceRunsTheInstallerOnce) {
   ExpectOneVistaRunFromTheMedium();
 }
 
+struct PlantedProgramRow {
+  const char* name;
+  const char* folder;  // below the medium root
+};
+
+const PlantedProgramRow kPlantedProgramRows[] = {
+    {"BesideTheProgram", ""},
+    {"InTheDriverFolder", "\\Driver\\WinXP_64"},
+};
+
+// Names the row in test names and messages.
+void PrintTo(const PlantedProgramRow& row, std::ostream* out) { *out << row.name; }
+
+class PlantedRundll32 : public FaultMatrix,
+                        public testing::WithParamInterface<PlantedProgramRow> {};
+
+// A rundll32.exe on the medium, where a bare name would be looked for before the system folder,
+// must not run in place of the system's: the stand-in put there would record that it ran.
+TEST_P(PlantedRundll32, DoesNotRunAndTheSystemsInstallsTheInf) {
+  std::string planted = Base() + GetParam().folder + "\\rundll32.exe";
+  ASSERT_TRUE(CopyFileTo(medium_ + kVistaFolderTail + "\\" + kVistaInstaller, planted));
+  ASSERT_TRUE(StartProgram("winxp64"));
+  HWND notice = PressInstallAndWaitForNotice();
+  ASSERT_NE(notice, nullptr);
+  EXPECT_EQ(MessageBoxText(notice), kInstallOk);
+  EXPECT_FALSE(FileExists(standinLog_)) << "the planted rundll32.exe ran";
+  EXPECT_TRUE(IsInstalled()) << "the system's setup library did not install the INF";
+  ConfirmAndExpectExit(notice);
+}
+
+INSTANTIATE_TEST_SUITE_P(Places, PlantedRundll32, testing::ValuesIn(kPlantedProgramRows));
+
 }  // namespace

@@ -17,7 +17,7 @@ const DWORD kChildTimeoutMs = 60000;
 const char kPackageKey[] = "Software\\QB7_LX450 Test Package";
 // Long enough that an installer not waited for is still running when the child returns.
 const char kStandinDelayMs[] = "1000";
-const char kVistaCommandTail[] = "\\DPInst64.exe /lm /sw /sa";
+const REGSAM kRegistryViews[] = {KEY_WOW64_64KEY, KEY_WOW64_32KEY};
 
 struct InstallRun {
   bool ended;
@@ -26,6 +26,11 @@ struct InstallRun {
   std::string cwd;
   std::string output;
 };
+
+// The Vista-family driver folder and installer for the processor this prefix reports.
+const char* VistaFolder() { return PrefixBitness() == 64 ? "Vista_64" : "Vista_32"; }
+const char* VistaInstaller() { return PrefixBitness() == 64 ? "DPInst64.exe" : "DPInst32.exe"; }
+std::string VistaCommandTail() { return std::string("\\") + VistaInstaller() + " /lm /sw /sa"; }
 
 std::string Outcome(InstallOutcome outcome) { return std::to_string(int(outcome)); }
 
@@ -52,6 +57,9 @@ class RunInstallOnWine : public testing::Test {
     SetEnvironmentVariableA("QB7_STANDIN_DELAY_MS", kStandinDelayMs);
     DeleteRegistryValue(HKEY_CURRENT_USER, kPackageKey, "Installed");
     DeleteRegistryValue(HKEY_CURRENT_USER, kPackageKey, "SourceFolder");
+    for (REGSAM view : kRegistryViews) {
+      DeleteRegistryValue(HKEY_LOCAL_MACHINE, kPackageKey, "Installed", view);
+    }
   }
 
   void TearDown() override { RemoveTree(scratch_); }
@@ -100,7 +108,7 @@ class RunInstallOnWine : public testing::Test {
 };
 
 TEST_F(RunInstallOnWine, VistaFamilyRunsThePackageInstallerFromTheDriverFolder) {
-  std::string driver = LayOutDriverFolder(medium_, "Vista_64", "DPInst64.exe");
+  std::string driver = LayOutDriverFolder(medium_, VistaFolder(), VistaInstaller());
   InstallRun run = RunInstallAs("win7", medium_);
   ASSERT_TRUE(run.ended);
   EXPECT_EQ(Outcome(INSTALL_FINISHED), run.outcome) << run.output;
@@ -111,7 +119,7 @@ TEST_F(RunInstallOnWine, VistaFamilyRunsThePackageInstallerFromTheDriverFolder) 
   ASSERT_FALSE(log.empty()) << "the installer did not run";
   std::string pid = FieldValue(log, "pid");
   EXPECT_EQ(1u, CountStartRecords(log)) << log;
-  EXPECT_PRED2(SamePath, driver + "\\DPInst64.exe", FieldValue(log, "image"));
+  EXPECT_PRED2(SamePath, driver + "\\" + VistaInstaller(), FieldValue(log, "image"));
   EXPECT_PRED2(SamePath, driver, FieldValue(log, "cwd"));
   std::string commandLine = FieldValue(log, "cmdline");
   const std::string parameters = " /lm /sw /sa";
@@ -122,9 +130,12 @@ TEST_F(RunInstallOnWine, VistaFamilyRunsThePackageInstallerFromTheDriverFolder) 
       << log;
 }
 
-TEST_F(RunInstallOnWine, XpFamilyHasTheSetupLibraryInstallOurInf) {
-  LayOutDriverFolder(medium_, "Win2000_WinXP", nullptr);
-  std::string driver = LayOutDriverFolder(medium_, "WinXP_64", nullptr);
+// The setup library of the system's own bitness installs: on a 64-bit system the INF's HKLM
+// value lands in the 64-bit view, as a 64-bit driver's settings must.
+TEST_F(RunInstallOnWine, XpFamilyHasTheNativeSetupLibraryInstallOurInf) {
+  std::string xp32 = LayOutDriverFolder(medium_, "Win2000_WinXP", nullptr);
+  std::string xp64 = LayOutDriverFolder(medium_, "WinXP_64", nullptr);
+  std::string driver = PrefixBitness() == 64 ? xp64 : xp32;
   InstallRun run = RunInstallAs("winxp", medium_);
   ASSERT_TRUE(run.ended);
   EXPECT_EQ(Outcome(INSTALL_FINISHED), run.outcome) << run.output;
@@ -138,6 +149,28 @@ TEST_F(RunInstallOnWine, XpFamilyHasTheSetupLibraryInstallOurInf) {
   ASSERT_TRUE(ReadRegistryString(HKEY_CURRENT_USER, kPackageKey, "SourceFolder", &sourceFolder));
   EXPECT_PRED2(SamePath, driver + "\\", sourceFolder) << "the INF of the wrong folder ran";
   EXPECT_FALSE(FileExists(log_));
+  if (PrefixBitness() == 64) {
+    EXPECT_TRUE(ReadRegistryString(HKEY_LOCAL_MACHINE, kPackageKey, "Installed", &installed,
+                                   KEY_WOW64_64KEY))
+        << "no value in the 64-bit registry view";
+    EXPECT_FALSE(ReadRegistryString(HKEY_LOCAL_MACHINE, kPackageKey, "Installed", &installed,
+                                    KEY_WOW64_32KEY))
+        << "a 32-bit setup library installed the package";
+  }
+}
+
+// In the Japanese code page the medium folder 表 ends in the byte of a backslash (95 5C), which
+// is no backslash. Runs as its own test with LANG=ja_JP.UTF-8, which gives Wine code page 932.
+TEST_F(RunInstallOnWine, DoubleByteFolderNameEndingIn5C) {
+  if (GetACP() != 932) GTEST_SKIP() << "runs only in the Japanese code page, not " << GetACP();
+  std::string folder = scratch_ + "\\\x83\x68\x83\x89\x83\x43\x83\x6F\x95\x5C";  // ドライバ表
+  ASSERT_TRUE(MakeFolders(folder));
+  std::string driver = LayOutDriverFolder(folder, VistaFolder(), VistaInstaller());
+  InstallRun run = RunInstallAs("win7", folder);
+  ASSERT_TRUE(run.ended);
+  EXPECT_EQ(Outcome(INSTALL_FINISHED), run.outcome) << run.output;
+  EXPECT_PRED2(SamePath, driver, run.cwd);
+  EXPECT_EQ(1u, CountStartRecords(ReadTextFile(log_))) << "the installer did not run once";
 }
 
 TEST_F(RunInstallOnWine, UnrecognisedSystemRunsNothing) {
@@ -168,7 +201,7 @@ TEST_F(RunInstallOnWine, MissingInstallerIsNotStarted) {
   InstallRun run = RunInstallAs("win7", medium_);
   ASSERT_TRUE(run.ended);
   EXPECT_EQ(Outcome(INSTALL_NOT_STARTED), run.outcome) << run.output;
-  EXPECT_EQ(driver + kVistaCommandTail, run.subject);
+  EXPECT_EQ(driver + VistaCommandTail(), run.subject);
   EXPECT_PRED2(SamePath, driver, run.cwd);
   EXPECT_FALSE(FileExists(log_)) << ReadTextFile(log_);
 }
@@ -188,7 +221,7 @@ TEST_F(RunInstallOnWine, BaseDirectoryLengthBoundary) {
   InstallRun run = RunInstallAs("win7", longest);
   ASSERT_TRUE(run.ended);
   EXPECT_EQ(Outcome(INSTALL_NOT_STARTED), run.outcome) << run.output;
-  EXPECT_EQ(driver + kVistaCommandTail, run.subject);
+  EXPECT_EQ(driver + VistaCommandTail(), run.subject);
   EXPECT_PRED2(SamePath, driver, run.cwd);
 
   run = RunInstallAs("win7", tooLong);
