@@ -2,14 +2,17 @@
 # every test. Both install what is missing first (Debian 12).
 #
 # The shipped program is 32-bit (build/product). Tests run the same sources built for
-# TEST_ARCH under 64-bit Wine: i686 where this machine can run 32-bit code, x86_64 where its
-# kernel cannot (then 32-bit Wine does not start at all).
+# TEST_ARCH: i686 where this machine can run 32-bit code (in the 64-bit prefix under WOW64, and
+# some cases again in a 32-bit prefix), x86_64 where its kernel cannot (then 32-bit Wine does not
+# start at all).
 
 JOBS ?= 2
 FUZZ_SECONDS ?= 60
-TEST_ARCH ?= $(shell tools/can_run_32bit.sh && echo i686 || echo x86_64)
+# Whether 32-bit Wine starts can only be known once the packages are installed: the choice is
+# made the first time a recipe asks, after `deps` has run, and then kept for the whole run.
+TEST_ARCH ?= $(eval TEST_ARCH := $(shell tools/can_run_32bit.sh && echo i686 || echo x86_64))$(TEST_ARCH)
 BUILD := build
-TEST_BUILD := $(BUILD)/test-$(TEST_ARCH)
+TEST_BUILD = $(BUILD)/test-$(TEST_ARCH)
 XVFB := xvfb-run -a -s "-screen 0 1024x768x24"
 
 .PHONY: all deps product native fuzz lint test-build test run dist bench clean

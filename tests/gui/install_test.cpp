@@ -73,7 +73,7 @@ InstallWatch WatchUntilNotice(const Program& program, HWND dialog, const std::st
   return watch;
 }
 
-TEST_F(Install, OnVista64RunsTheInstallerAndReportsOnlyAfterItHasEnded) {
+TEST_F(Install, OnVistaRunsTheInstallerAndReportsOnlyAfterItHasEnded) {
   ASSERT_TRUE(StartProgram("win7", {{"QB7_STANDIN_DELAY_MS", kStandinDelayMs}}));
   ASSERT_TRUE(PressButton(dialog_, IDC_INSTALL));
   InstallWatch watch = WatchUntilNotice(program_, dialog_, standinLog_);
@@ -87,9 +87,11 @@ TEST_F(Install, OnVista64RunsTheInstallerAndReportsOnlyAfterItHasEnded) {
 
   std::vector<StandinRun> runs = ReadStandinLog(standinLog_);
   ASSERT_EQ(runs.size(), 1u);
-  std::string driverFolder = medium_ + "\\Driver\\Vista_64";
+  bool is64 = PrefixBitness() == 64;
+  std::string driverFolder = medium_ + (is64 ? "\\Driver\\Vista_64" : "\\Driver\\Vista_32");
+  std::string installer = is64 ? "\\DPInst64.exe" : "\\DPInst32.exe";
   EXPECT_TRUE(SamePath(runs[0].cwd, driverFolder)) << runs[0].cwd;
-  EXPECT_TRUE(SamePath(runs[0].image, driverFolder + "\\DPInst64.exe")) << runs[0].image;
+  EXPECT_TRUE(SamePath(runs[0].image, driverFolder + installer)) << runs[0].image;
   EXPECT_TRUE(EndsWith(runs[0].cmdline, kVistaParameters)) << runs[0].cmdline;
   ConfirmAndExpectExit(watch.notice);
 }
@@ -120,9 +122,10 @@ TEST_P(XpInstall, InstallsThePackageThroughTheSetupLibrary) {
   std::string sourceFolder;
   EXPECT_TRUE(ReadRegistryString(HKEY_CURRENT_USER, kPackageKey, "Installed", &installed));
   EXPECT_EQ(installed, "AX88772");
-  // Processor type 8664 in this prefix: XP gets the 64-bit folder.
+  // The prefix decides the processor, and so the folder.
+  const char* folder = PrefixBitness() == 64 ? "\\Driver\\WinXP_64\\" : "\\Driver\\Win2000_WinXP\\";
   EXPECT_TRUE(ReadRegistryString(HKEY_CURRENT_USER, kPackageKey, "SourceFolder", &sourceFolder));
-  EXPECT_TRUE(SamePath(sourceFolder, medium_ + "\\Driver\\WinXP_64\\")) << sourceFolder;
+  EXPECT_TRUE(SamePath(sourceFolder, medium_ + folder)) << sourceFolder;
   EXPECT_FALSE(FileExists(standinLog_)) << "the stand-in ran on the 2000/XP road";
   ConfirmAndExpectExit(notice);
 }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "gui_case.h"
+#include "registry_values.h"
 #include "resource.h"
 #include "window_access.h"
 
@@ -106,24 +107,32 @@ TEST_F(InstallerWindow, ShowsTheBannerAndCarriesTheProgramIcon) {
   EXPECT_TRUE(probe.hasSmallIcon);
 }
 
+enum class Family { kNone, kXp, kVista };
+
 struct MarkingRow {
   const char* name;
   const char* version;  // as Wine names it
-  int markedLabel;      // 0: none
+  Family family;        // whose label is marked
   bool installEnabled;
 };
 
-// Processor type in the win64 prefix is always 8664, so every system reports bitness 64 here:
-// the "Windows 2K/XP 32bit" and "Windows Vista 32bit" marks need a 32-bit processor and cannot
-// be shown under this Wine; XP itself gets the 64-bit mark.
+// The prefix decides the processor: every system is 64-bit in a 64-bit prefix, 32-bit in a
+// 32-bit one.
 const MarkingRow kMarkingRows[] = {
-    {"WinXp", "winxp", IDC_LABEL_XP64, true},
-    {"WinXp64", "winxp64", IDC_LABEL_XP64, true},
-    {"Win7", "win7", IDC_LABEL_VISTA64, true},
-    {"Win10", "win10", IDC_LABEL_VISTA64, true},
-    {"Win98", "win98", 0, false},
-    {"Nt351", "nt351", 0, true},
+    {"WinXp", "winxp", Family::kXp, true},    {"WinXp64", "winxp64", Family::kXp, true},
+    {"Win7", "win7", Family::kVista, true},   {"Win10", "win10", Family::kVista, true},
+    {"Win98", "win98", Family::kNone, false}, {"Nt351", "nt351", Family::kNone, true},
 };
+
+int MarkedLabel(Family family) {
+  bool is64 = PrefixBitness() == 64;
+  switch (family) {
+    case Family::kXp: return is64 ? IDC_LABEL_XP64 : IDC_LABEL_XP32;
+    case Family::kVista: return is64 ? IDC_LABEL_VISTA64 : IDC_LABEL_VISTA32;
+    case Family::kNone: break;
+  }
+  return 0;
+}
 
 // Names the row in test names and messages.
 void PrintTo(const MarkingRow& row, std::ostream* out) { *out << row.name; }
@@ -135,7 +144,8 @@ TEST_P(SystemMarking, EnablesOnlyTheLabelOfTheRunningSystem) {
   ASSERT_TRUE(StartProgram(row.version));
   Snapshot(dialog_);
   for (int label : kSystemLabels) {
-    EXPECT_EQ(ReadControl(dialog_, label).enabled, label == row.markedLabel) << "label " << label;
+    EXPECT_EQ(ReadControl(dialog_, label).enabled, label == MarkedLabel(row.family))
+        << "label " << label;
   }
   EXPECT_EQ(ReadControl(dialog_, IDC_INSTALL).enabled, row.installEnabled);
   EXPECT_TRUE(ReadControl(dialog_, IDC_CLOSE).enabled);

@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # Usage: wine_run.sh PREFIX PROGRAM [ARGS...]
 # Runs a Windows program in the given Wine prefix, creating the prefix on first use (once, even
-# when several tests start together). Quiet: no debug output, no Mono or Gecko prompts.
+# when several tests start together). A prefix folder whose name ends in 32 is a 32-bit Windows,
+# any other a 64-bit one. Quiet: no debug output, no Mono or Gecko prompts.
 set -euo pipefail
 prefix=$1
 shift
 
-export WINEPREFIX=$prefix WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+arch=win64
+[[ $prefix == *32 ]] && arch=win32
+export WINEPREFIX=$prefix WINEARCH=$arch WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 here=$(cd "$(dirname "$0")" && pwd)
-loader=$("$here/wine_loader.sh")
+loader=$("$here/wine_loader.sh" "$arch")
 
 make_prefix() {
   [ -f "$prefix/.qb7-ready" ] && return
