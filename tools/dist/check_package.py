@@ -81,21 +81,30 @@ def strip_comment(line):
     return line
 
 
+class Section:
+    def __init__(self, name):
+        self.name = name
+        # (key or None, value); names in INF files are compared without regard to case.
+        self.entries = []
+
+    def values(self, key):
+        return [value for entry_key, value in self.entries
+                if entry_key is not None and entry_key.lower() == key.lower()]
+
+
 def parse_inf(text):
-    """Sections by lower-case name, each a list of (lower-case key or None, value) entries; a
-    section that appears twice is one section."""
+    """Sections by lower-case name; a section that appears twice is one section."""
     sections = {}
     current = None
     for raw in text.splitlines():
         line = strip_comment(raw).strip()
         if line.startswith("[") and "]" in line:
-            current = sections.setdefault(line[1:line.index("]")].strip().lower(), [])
+            name = line[1:line.index("]")].strip()
+            current = sections.setdefault(name.lower(), Section(name))
         elif line and current is not None:
             key, equals, value = line.partition("=")
-            if equals:
-                current.append((key.strip().strip('"').lower(), value.strip()))
-            else:
-                current.append((None, line))
+            current.entries.append((key.strip().strip('"'), value.strip()) if equals else
+                                   (None, line))
     return sections
 
 
@@ -116,7 +125,7 @@ def read_inf(report, path):
     if "version" not in sections:
         report.add(ERROR, path, "not an INF file: it has no [Version] section")
         return None
-    signatures = [unquote(value) for key, value in sections["version"] if key == "signature"]
+    signatures = [unquote(value) for value in sections["version"].values("Signature")]
     if not signatures:
         report.add(ERROR, path, "not an INF file: its [Version] section has no Signature")
         return None
@@ -131,9 +140,9 @@ def read_inf(report, path):
 def disk_paths(sections):
     """Source disk id to its path below the INF's folder, from [SourceDisksNames*]."""
     paths = {}
-    for name, entries in sections.items():
+    for name, section in sections.items():
         if name.startswith("sourcedisksnames"):
-            for key, value in entries:
+            for key, value in section.entries:
                 if key is not None:
                     paths.setdefault(key, field(value, 3))
     return paths
@@ -142,10 +151,10 @@ def disk_paths(sections):
 def check_source_files(report, folder, inf_path, sections):
     disks = disk_paths(sections)
     named = missing = 0
-    for name, entries in sorted(sections.items()):
+    for name, section in sorted(sections.items()):
         if not name.startswith("sourcedisksfiles"):
             continue
-        for key, value in entries:
+        for key, value in section.entries:
             file_name = key if key is not None else value
             parts = (disks.get(field(value, 0), ""), field(value, 1), file_name)
             relative = "/".join(part.replace("\\", "/").strip("/") for part in parts if part)
@@ -153,7 +162,7 @@ def check_source_files(report, folder, inf_path, sections):
             if find_path(folder, relative) is None:
                 missing += 1
                 report.add(ERROR, os.path.join(folder, relative),
-                           f"missing, named in [{name}] of {os.path.basename(inf_path)}")
+                           f"missing, named in [{section.name}] of {os.path.basename(inf_path)}")
     if named == 0:
         report.add(OK, inf_path, "names no files in [SourceDisksFiles*]")
     elif missing == 0:
@@ -205,8 +214,8 @@ def check_installer(report, folder, name, machine, machine_name):
 
 def check_catalogs(report, folder, inf_path, sections):
     severity = UNSIGNED_SEVERITY[os.path.basename(folder)]
-    catalogs = [(key, unquote(value)) for key, value in sections["version"]
-                if key.startswith("catalogfile")] if sections else []
+    catalogs = [(key, unquote(value)) for key, value in sections["version"].entries
+                if key is not None and key.lower().startswith("catalogfile")]
     if not catalogs:
         report.add(severity, inf_path, "names no catalog file (CatalogFile in [Version]): "
                    "the driver package is not signed")
