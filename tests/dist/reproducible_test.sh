@@ -29,7 +29,7 @@ build_medium() {
 
 echo "commit $commit"
 build_medium "$scratch/first"
-(umask 027 && TZ=Pacific/Auckland LC_ALL=C.UTF-8 build_medium "$scratch/second/other-place")
+(umask 027 && export TZ=Pacific/Auckland LC_ALL=C.UTF-8 && build_medium "$scratch/second/other-place")
 
 status=0
 for file in QB7_LX450.exe QB7_LX450-1.0.0.1.zip QB7_LX450-1.0.0.1.iso SHA256SUMS; do
