@@ -26,10 +26,16 @@ zip_file=QB7_LX450-$version.zip
 iso_file=QB7_LX450-$version.iso
 volume_label=QB7_LX450
 
+# A refused package leaves no medium of an earlier run behind to be taken for this one.
+rm -f "$out/$program" "$out/$zip_file" "$out/$iso_file" "$out/SHA256SUMS"
 "$here/dist/check_package.py" "$package"
 
-export SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$here" log -1 --format=%ct)}
-export TZ=UTC LC_ALL=C
+if [ -z "${SOURCE_DATE_EPOCH:-}" ] &&
+  ! SOURCE_DATE_EPOCH=$(git -C "$here" log -1 --format=%ct 2>/dev/null); then
+  echo "not a git checkout: set SOURCE_DATE_EPOCH to the release time (seconds since 1970)" >&2
+  exit 1
+fi
+export SOURCE_DATE_EPOCH TZ=UTC LC_ALL=C
 
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
@@ -55,7 +61,6 @@ find "$medium" -type d -exec chmod 755 {} +
 find "$medium" -type f -exec chmod 644 {} +
 find "$medium" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 
-rm -f "$out/$program" "$out/$zip_file" "$out/$iso_file" "$out/SHA256SUMS"
 (cd "$medium" && find . -mindepth 1 | sed 's|^\./||' | sort | zip -q -X -@ "$out/$zip_file")
 
 iso_date=$(date -d "@$SOURCE_DATE_EPOCH" +%Y%m%d%H%M%S00)

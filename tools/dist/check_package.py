@@ -254,6 +254,10 @@ def check_package(package):
     return report
 
 
+def counted(number, noun):
+    return f"{number} {noun}" + ("" if number == 1 else "s")
+
+
 def main():
     if len(sys.argv) != 2:
         print("usage: check_package.py PACKAGE", file=sys.stderr)
@@ -265,7 +269,8 @@ def main():
         print(f"  {line}")
     errors, warnings, passed = report.count(ERROR), report.count(WARNING), report.count(OK)
     verdict = "refused" if errors else "accepted"
-    print(f"Driver package {verdict}: {errors} errors, {warnings} warnings, {passed} checks passed")
+    print(f"Driver package {verdict}: {counted(errors, 'error')}, {counted(warnings, 'warning')}, "
+          f"{counted(passed, 'check')} passed")
     return 1 if errors else 0
 
 
