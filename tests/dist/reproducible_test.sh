@@ -2,10 +2,16 @@
 # Usage: reproducible_test.sh SOURCE_DIR
 # Builds the release medium twice from clean clones of the last commit, in two folders, one
 # after the other, the second with another time zone, umask and locale: the unsigned program,
-# the zip and the CD image must be the same bytes. Exits 77 (skipped) when SOURCE_DIR is not a
-# git checkout. Changes not yet committed are not part of the comparison.
+# the zip and the CD image must be the same bytes. Exits 77 (skipped) when a tool is missing or
+# SOURCE_DIR is not a git checkout. Changes not yet committed are not part of the comparison.
 set -euo pipefail
 source=$(cd "$1" && pwd)
+for tool in git xorriso zip; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "skipped: $tool is missing (Debian package $tool)"
+    exit 77
+  fi
+done
 if ! commit=$(git -C "$source" rev-parse --short HEAD 2>/dev/null); then
   echo "skipped: $source is not a git checkout, so there is no commit to clone"
   exit 77
