@@ -31,7 +31,7 @@ class Report:
         self.lines = []
 
     def add(self, severity, path, text):
-        shown = os.path.relpath(path, self.package) if path else self.package
+        shown = os.path.relpath(path, self.package)
         self.lines.append((severity, f"{severity:<8}{shown}: {text}"))
 
     def count(self, severity):
