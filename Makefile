@@ -59,6 +59,8 @@ run: test-build
 	tools/run_sample.sh $(TEST_BUILD)
 
 # DRIVER_PACKAGE=folder with Driver\... of a real driver package; the sample one otherwise.
+# SIGN_CERT and SIGN_KEY, or SIGN_PKCS12, sign the program (SIGN_PASS, SIGN_URL, TIMESTAMP_URL).
+export SIGN_CERT SIGN_KEY SIGN_PKCS12 SIGN_PASS SIGN_URL TIMESTAMP_URL
 dist: product
 	tools/make_dist.sh $(BUILD)/product $(BUILD)/dist $(DRIVER_PACKAGE)
 

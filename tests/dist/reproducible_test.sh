@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Usage: reproducible_test.sh SOURCE_DIR
+# Builds the release medium twice from clean clones of the last commit, in two folders, one
+# after the other, the second with another time zone, umask and locale: the unsigned program,
+# the zip and the CD image must be the same bytes. Exits 77 (skipped) when a tool is missing or
+# SOURCE_DIR is not a git checkout. Changes not yet committed are not part of the comparison.
+set -euo pipefail
+source=$(cd "$1" && pwd)
+for tool in git xorriso zip; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "skipped: $tool is missing (Debian package $tool)"
+    exit 77
+  fi
+done
+if ! commit=$(git -C "$source" rev-parse --short HEAD 2>/dev/null); then
+  echo "skipped: $source is not a git checkout, so there is no commit to clone"
+  exit 77
+fi
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/qb7-reproducible-XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
+# Nothing of the calling make or of a signing setup reaches the two builds.
+unset MAKEFLAGS MFLAGS MAKELEVEL SOURCE_DATE_EPOCH SIGN_CERT SIGN_KEY SIGN_PKCS12 SIGN_PASS \
+  SIGN_URL TIMESTAMP_URL
+
+build_medium() {
+  local clone=$1
+  git clone -q "$source" "$clone"
+  if ! (cd "$clone" && make dist JOBS=2) >"$clone.log" 2>&1; then
+    cat "$clone.log"
+    echo "make dist failed in $clone"
+    return 1
+  fi
+  echo "built at $(date -u +%H:%M:%S) in $clone"
+}
+
+echo "commit $commit"
+build_medium "$scratch/first"
+(umask 027 && export TZ=Pacific/Auckland LC_ALL=C.UTF-8 && build_medium "$scratch/second/other-place")
+
+status=0
+for file in QB7_LX450.exe QB7_LX450-1.0.0.1.zip QB7_LX450-1.0.0.1.iso SHA256SUMS; do
+  if cmp -s "$scratch/first/build/dist/$file" "$scratch/second/other-place/build/dist/$file"; then
+    echo "same: $file"
+  else
+    echo "DIFFERENT: $file"
+    status=1
+  fi
+done
+exit $status
