@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "ansi_code_page.h"
+#include "installer_exit.h"
 #include "runner_seams.h"
 #include "system_library.h"
 
@@ -87,30 +88,29 @@ void WaitWhileRunning(const char* imageName) {
   } while (running);
 }
 
-// The driver package installer sets the top bit of its exit code when a package failed; a crash
-// ends a process with an exception code, which has the top bit set as well.
-bool ExitCodeSaysFailed(DWORD exitCode) { return (exitCode & 0x80000000u) != 0; }
-
-// Waits for the started process itself, so that its exit code can be read.
-RunResult WaitForStartedProcess(HANDLE process) {
+// Waits for the started process itself, so that its exit code can be read. A crash ends a
+// process with an exception code, whose top bit says "failed" as the installer's own does.
+RunResult WaitForStartedProcess(HANDLE process, uint32_t* exitCode) {
   WaitForSingleObject(process, INFINITE);
-  DWORD exitCode = 0;
-  bool failed = GetExitCodeProcess(process, &exitCode) && ExitCodeSaysFailed(exitCode);
+  DWORD code = 0;
+  bool known = GetExitCodeProcess(process, &code) != FALSE;
   CloseHandle(process);
-  return failed ? RUN_FAILED : RUN_FINISHED;
+  if (!known) return RUN_FINISHED;
+  if (exitCode) *exitCode = code;
+  return DecodeInstallerExit(code).failed ? RUN_FAILED : RUN_FINISHED;
 }
 
 void PrintSnapshotFailure() { puts("Fail To Create Snap Shot"); }
 
 }  // namespace
 
-RunResult WaitForElevatedInstaller(HANDLE process, const char* imageName) {
-  RunResult result = process ? WaitForStartedProcess(process) : RUN_FINISHED;
+RunResult WaitForElevatedInstaller(HANDLE process, const char* imageName, uint32_t* exitCode) {
+  RunResult result = process ? WaitForStartedProcess(process, exitCode) : RUN_FINISHED;
   WaitWhileRunning(imageName);
   return result;
 }
 
-RunResult RunElevatedWith(ShellStartFn start, const char* commandLine) {
+RunResult RunElevatedWith(ShellStartFn start, const char* commandLine, uint32_t* exitCode) {
   LeadBytes leadBytes = AnsiLeadBytes();
   char program[kProgramPathSize];
   const char* parameters;
@@ -129,14 +129,15 @@ RunResult RunElevatedWith(ShellStartFn start, const char* commandLine) {
   execute.nShow = SW_SHOWNORMAL;
   // A refused elevation fails here too (ERROR_CANCELLED).
   if (!start(&execute)) return RUN_NOT_STARTED;
-  return WaitForElevatedInstaller(execute.hProcess, imageName);
+  return WaitForElevatedInstaller(execute.hProcess, imageName, exitCode);
 }
 
-RunResult RunCommand(LaunchMode mode, char* commandLine) {
+RunResult RunCommand(LaunchMode mode, char* commandLine, uint32_t* exitCode) {
   size_t length = strnlen(commandLine, kCommandLineSize);
   if (length == 0) return RUN_NOT_STARTED;
   if (length >= kCommandLineSize) return RUN_TOO_LONG;
-  return mode == ELEVATED ? RunElevatedWith(ShellExecuteExA, commandLine) : RunDirect(commandLine);
+  if (mode == DIRECT) return RunDirect(commandLine);
+  return RunElevatedWith(ShellExecuteExA, commandLine, exitCode);
 }
 
 ProcessListApi LookUpProcessListApi() {

@@ -20,8 +20,9 @@ const uint32_t kElevatedPollMilliseconds = 500;
 // names without a folder is started from the native system folder, never from the medium. An
 // ELEVATED start waits on the handle the shell gives back, when it gives one, and then watches
 // the process list until no process of the program's image name is left. Only the driver
-// package installer's exit code is read: rundll32 says nothing about the INF it was given.
-RunResult RunCommand(LaunchMode mode, char* commandLine);
+// package installer's exit code is read, into `exitCode` when a handle gave it: rundll32 says
+// nothing about the INF it was given.
+RunResult RunCommand(LaunchMode mode, char* commandLine, uint32_t* exitCode = nullptr);
 
 // The id of the first running process whose executable file name equals `imageName`, ignoring
 // the case of ASCII letters; 0 when there is none.

@@ -10,6 +10,7 @@ struct PlanRow {
   const char* prefix;  // what comes before the driver directory in the command line
   const char* suffix;  // what comes after it
   const char* packageFile;
+  const char* infSection;
 };
 
 // The INF-section installer is asked for section AX88772.Ndi with mode 132: 128 takes the
@@ -19,14 +20,16 @@ const char kInfSuffix[] = "\\Ax88772.inf";
 // rundll32 ends quietly when the INF is not there, so its presence is checked beforehand. The
 // driver package installers are the programs started, so a missing one fails the start instead.
 const char kInfFile[] = "Ax88772.inf";
+const char kInfSection[] = "AX88772.Ndi";
 
-const PlanRow kXp32 = {"\\Driver\\Win2000_WinXP", DIRECT, kInfPrefix, kInfSuffix, kInfFile};
-const PlanRow kXp64 = {"\\Driver\\WinXP_64", DIRECT, kInfPrefix, kInfSuffix, kInfFile};
+const PlanRow kXp32 = {
+    "\\Driver\\Win2000_WinXP", DIRECT, kInfPrefix, kInfSuffix, kInfFile, kInfSection};
+const PlanRow kXp64 = {"\\Driver\\WinXP_64", DIRECT, kInfPrefix, kInfSuffix, kInfFile, kInfSection};
 // /lm legacy mode, /sw no wizard pages, /sa no entry in the installed-programs list.
-const PlanRow kVista32 = {"\\Driver\\Vista_32", ELEVATED, "", "\\DPInst32.exe /lm /sw /sa",
-                          nullptr};
-const PlanRow kVista64 = {"\\Driver\\Vista_64", ELEVATED, "", "\\DPInst64.exe /lm /sw /sa",
-                          nullptr};
+const PlanRow kVista32 = {"\\Driver\\Vista_32",         ELEVATED, "",
+                          "\\DPInst32.exe /lm /sw /sa", nullptr,  nullptr};
+const PlanRow kVista64 = {"\\Driver\\Vista_64",         ELEVATED, "",
+                          "\\DPInst64.exe /lm /sw /sa", nullptr,  nullptr};
 
 const PlanRow* RowFor(SystemProbe probe) {
   bool is64 = probe.bitness == 64;
@@ -60,9 +63,13 @@ PlanResult BuildInstallPlan(SystemProbe probe, const char* baseDirectory, Instal
   plan->subdirectory = row->subdirectory;
   plan->mode = row->mode;
   plan->packageFile = row->packageFile;
+  plan->infSection = row->infSection;
+  plan->infPath[0] = '\0';
   bool fits =
       Join(plan->driverDirectory, sizeof plan->driverDirectory, baseDirectory, row->subdirectory) &&
       Join(plan->commandLine, sizeof plan->commandLine, row->prefix, plan->driverDirectory,
-           row->suffix);
+           row->suffix) &&
+      (!row->infSection ||
+       Join(plan->infPath, sizeof plan->infPath, plan->driverDirectory, kInfSuffix));
   return fits ? PLAN_READY : PLAN_TOO_LONG;
 }

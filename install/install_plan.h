@@ -18,6 +18,10 @@ struct InstallPlan {
   LaunchMode mode;
   // A file of the driver folder that must be there before the command can do anything, or null.
   const char* packageFile;
+  // On the INF road: the section the command installs and the INF's full path, which the setup
+  // library is asked to read first; null and empty on the other road.
+  const char* infSection;
+  char infPath[kProgramPathSize];
 };
 
 enum PlanResult {

@@ -7,6 +7,7 @@
 #include "../detect/system_probe.h"
 #include "ansi_code_page.h"
 #include "command_runner.h"
+#include "inf_check.h"
 
 namespace {
 
@@ -14,7 +15,25 @@ InstallReport Report(InstallOutcome outcome, const char* subject = "") {
   InstallReport report;
   report.outcome = outcome;
   lstrcpynA(report.subject, subject, sizeof report.subject);
+  report.infLine = 0;
+  report.followUps = FOLLOW_UP_NONE;
   return report;
+}
+
+// rundll32 would end as quietly after an INF it rejects as after one it installs, so the setup
+// library is asked first; where it cannot be asked, rundll32 runs as it always did.
+bool InfRejected(const InstallPlan& plan, InstallReport* report) {
+  unsigned line = 0;
+  switch (CheckInf(plan.infPath, plan.infSection, &line)) {
+    case INF_UNREADABLE:
+      *report = Report(INSTALL_INF_REJECTED, plan.infPath);
+      report->infLine = line;
+      return true;
+    case INF_NO_SECTION: *report = Report(INSTALL_INF_NO_SECTION, plan.infPath); return true;
+    case INF_USABLE:
+    case INF_NOT_CHECKED: break;
+  }
+  return false;
 }
 
 // A path longer than the buffer's room is not used cut short: the caller gets false.
@@ -53,7 +72,12 @@ InstallReport RunInstall() {
   if (plan.packageFile && GetFileAttributesA(plan.packageFile) == INVALID_FILE_ATTRIBUTES) {
     return Report(INSTALL_PACKAGE_MISSING, plan.driverDirectory);
   }
-  InstallOutcome outcome = OutcomeOfRun(RunCommand(plan.mode, plan.commandLine));
+  InstallReport rejected;
+  if (plan.infSection && InfRejected(plan, &rejected)) return rejected;
+  uint32_t exitCode = 0;
+  InstallOutcome outcome = OutcomeOfRun(RunCommand(plan.mode, plan.commandLine, &exitCode));
   bool namesCommand = outcome == INSTALL_NOT_STARTED || outcome == INSTALL_FAILED;
-  return Report(outcome, namesCommand ? plan.commandLine : "");
+  InstallReport report = Report(outcome, namesCommand ? plan.commandLine : "");
+  if (outcome == INSTALL_FINISHED) report.followUps = FollowUpsOf(DecodeInstallerExit(exitCode));
+  return report;
 }

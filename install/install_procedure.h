@@ -2,8 +2,11 @@
 #ifndef QB7_INSTALL_INSTALL_PROCEDURE_H
 #define QB7_INSTALL_INSTALL_PROCEDURE_H
 
+#include <cstdint>
+
 #include "command_line.h"
 #include "install_plan.h"
+#include "installer_exit.h"
 
 enum InstallOutcome {
   INSTALL_FINISHED,         // the installer ran and was waited for
@@ -13,13 +16,17 @@ enum InstallOutcome {
   INSTALL_NOT_STARTED,      // the installer could not be started, or elevation was refused
   INSTALL_FAILED,           // the installer ran and reported a failure, or crashed
   INSTALL_PACKAGE_MISSING,  // the driver folder lacks the package the command needs; nothing ran
+  INSTALL_INF_REJECTED,     // the setup library cannot read the INF; nothing ran
+  INSTALL_INF_NO_SECTION,   // the INF lacks the section to install; nothing ran
 };
 
 struct InstallReport {
   InstallOutcome outcome;
   // The driver folder for INSTALL_FOLDER_MISSING and INSTALL_PACKAGE_MISSING; the command line
-  // for INSTALL_NOT_STARTED and INSTALL_FAILED.
+  // for INSTALL_NOT_STARTED and INSTALL_FAILED; the INF for INSTALL_INF_*.
   char subject[kCommandLineSize];
+  unsigned infLine;   // for INSTALL_INF_REJECTED: the line the setup library named, or 0
+  uint8_t followUps;  // for INSTALL_FINISHED: FOLLOW_UP_* flags from the installer's exit code
 };
 
 // Enters the driver folder for the running system below the current directory and runs its

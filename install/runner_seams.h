@@ -15,11 +15,12 @@
 typedef BOOL(WINAPI* ShellStartFn)(SHELLEXECUTEINFOA*);
 
 // The elevated start of `commandLine` through `start`, then the wait for its end.
-RunResult RunElevatedWith(ShellStartFn start, const char* commandLine);
+RunResult RunElevatedWith(ShellStartFn start, const char* commandLine, uint32_t* exitCode);
 
 // Waits for an installer started through the shell: on `process` when the shell gave a handle
-// (which is closed here), then until no process of `imageName` is left.
-RunResult WaitForElevatedInstaller(HANDLE process, const char* imageName);
+// (which is closed here, its exit code read into `exitCode`), then until no process of
+// `imageName` is left.
+RunResult WaitForElevatedInstaller(HANDLE process, const char* imageName, uint32_t* exitCode);
 
 // The process-list functions, looked up at run time because Windows NT 4.0 has none of them.
 struct ProcessListApi {

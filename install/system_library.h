@@ -1,4 +1,5 @@
-// Functions of the system's own libraries that older systems may lack, looked up at run time.
+// The system's own libraries and the functions of them that older systems may lack, looked up
+// at run time.
 #ifndef QB7_INSTALL_SYSTEM_LIBRARY_H
 #define QB7_INSTALL_SYSTEM_LIBRARY_H
 
@@ -12,5 +13,9 @@ Function KernelFunction(const char* name) {
   if (!kernel) return nullptr;
   return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(kernel, name)));
 }
+
+// Loads the system folder's library `fileName` by its full path, so that a DLL of that name
+// beside the program or in the current directory is never taken instead; null when it cannot.
+HMODULE LoadSystemLibrary(const char* fileName);
 
 #endif

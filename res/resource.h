@@ -37,5 +37,10 @@
 #define IDS_FAIL_NOT_STARTED            205
 #define IDS_FAIL_INSTALLER_FAILED       206
 #define IDS_FAIL_PACKAGE_MISSING        207
+#define IDS_FAIL_INF_REJECTED           208
+#define IDS_FAIL_INF_REJECTED_AT_LINE   209
+#define IDS_FAIL_INF_NO_SECTION         210
+#define IDS_FOLLOW_UP_RESTART           211
+#define IDS_FOLLOW_UP_PLUG_IN           212
 
 #endif /* QB7_LX450_RESOURCE_H */

@@ -4,8 +4,55 @@
 
 namespace {
 
-UINT MessageFor(InstallOutcome outcome) {
-  switch (outcome) {
+const size_t kNoticeSize = 1024;
+
+// Text that only grows and never overflows its buffer: what does not fit is left out.
+class NoticeText {
+ public:
+  NoticeText(char* text, size_t size) : text_(text), size_(size) { text_[0] = '\0'; }
+
+  void Append(const char* piece) {
+    for (; *piece && length_ + 1 < size_; ++piece) text_[length_++] = *piece;
+    text_[length_] = '\0';
+  }
+
+  void AppendNumber(unsigned number) {
+    char digits[12];
+    char* first = digits + sizeof digits - 1;
+    *first = '\0';
+    do {
+      *--first = static_cast<char>('0' + number % 10);
+      number /= 10;
+    } while (number);
+    Append(first);
+  }
+
+  // The string `id`, with the subject in place of its "%s" and the number in place of "%u".
+  void AppendString(UINT id, const char* subject = "", unsigned number = 0) {
+    char format[256];
+    LoadStringA(GetModuleHandleA(nullptr), id, format, sizeof format);
+    for (const char* c = format; *c; ++c) {
+      char piece[2] = {*c, '\0'};
+      if (c[0] == '%' && c[1] == 's') {
+        Append(subject);
+      } else if (c[0] == '%' && c[1] == 'u') {
+        AppendNumber(number);
+      } else {
+        Append(piece);
+        continue;
+      }
+      ++c;
+    }
+  }
+
+ private:
+  char* text_;
+  size_t size_;
+  size_t length_ = 0;
+};
+
+UINT MessageFor(const InstallReport& report) {
+  switch (report.outcome) {
     case INSTALL_FINISHED: return IDS_INSTALL_OK;
     case INSTALL_UNSUPPORTED: return IDS_FAIL_UNSUPPORTED;
     case INSTALL_PATH_TOO_LONG: return IDS_FAIL_PATH_TOO_LONG;
@@ -13,34 +60,40 @@ UINT MessageFor(InstallOutcome outcome) {
     case INSTALL_NOT_STARTED: return IDS_FAIL_NOT_STARTED;
     case INSTALL_FAILED: return IDS_FAIL_INSTALLER_FAILED;
     case INSTALL_PACKAGE_MISSING: return IDS_FAIL_PACKAGE_MISSING;
+    case INSTALL_INF_REJECTED:
+      return report.infLine ? IDS_FAIL_INF_REJECTED_AT_LINE : IDS_FAIL_INF_REJECTED;
+    case INSTALL_INF_NO_SECTION: return IDS_FAIL_INF_NO_SECTION;
   }
   return IDS_FAIL_NOT_STARTED;
 }
 
-// Puts the report's subject in place of the "%s" of the message, within `size` bytes.
-void Compose(const char* format, const char* subject, char* text, size_t size) {
-  size_t length = 0;
-  for (const char* c = format; *c && length + 1 < size; ++c) {
-    if (c[0] == '%' && c[1] == 's') {
-      for (const char* s = subject; *s && length + 1 < size; ++s) text[length++] = *s;
-      ++c;
-    } else {
-      text[length++] = *c;
-    }
+// "Install OK" stays the first line; what the user still has to do follows, a line each.
+void AppendFollowUps(uint8_t followUps, NoticeText* text) {
+  const struct {
+    uint8_t flag;
+    UINT id;
+  } kLines[] = {{FOLLOW_UP_RESTART, IDS_FOLLOW_UP_RESTART},
+                {FOLLOW_UP_PLUG_IN, IDS_FOLLOW_UP_PLUG_IN}};
+  for (const auto& line : kLines) {
+    if (!(followUps & line.flag)) continue;
+    text->Append("\n");
+    text->AppendString(line.id);
   }
-  text[length] = '\0';
+}
+
+UINT IconFor(const InstallReport& report) {
+  if (report.outcome != INSTALL_FINISHED) return MB_ICONERROR;
+  return report.followUps ? MB_ICONINFORMATION : 0;
 }
 
 }  // namespace
 
 void ShowInstallNotice(HWND owner, const InstallReport& report) {
-  HINSTANCE instance = GetModuleHandleA(nullptr);
   char caption[64];
-  char format[256];
-  char text[sizeof format + sizeof report.subject];
-  LoadStringA(instance, IDS_STATUS_CAPTION, caption, sizeof caption);
-  LoadStringA(instance, MessageFor(report.outcome), format, sizeof format);
-  Compose(format, report.subject, text, sizeof text);
-  UINT icon = report.outcome == INSTALL_FINISHED ? 0 : MB_ICONERROR;
-  MessageBoxA(owner, text, caption, MB_OK | icon);
+  LoadStringA(GetModuleHandleA(nullptr), IDS_STATUS_CAPTION, caption, sizeof caption);
+  char buffer[kNoticeSize];
+  NoticeText text(buffer, sizeof buffer);
+  text.AppendString(MessageFor(report), report.subject, report.infLine);
+  if (report.outcome == INSTALL_FINISHED) AppendFollowUps(report.followUps, &text);
+  MessageBoxA(owner, buffer, caption, MB_OK | IconFor(report));
 }

@@ -298,13 +298,25 @@ TEST_F(FaultMatrix, BaseOf130CharactersIsTooLongAndRunsNothing) {
 struct BadInfRow {
   const char* name;
   const char* content;
+  const char* notice;  // before the INF's path
 };
+
+const char kInfUnreadable[] = "The driver package's INF file could not be read:\n\n";
+const char kInfNoSection[] =
+    "The driver package's INF file has no install section AX88772.Ndi:\n\n";
+const char kNothingInstalled[] = "\n\nNothing was installed.";
 
 const BadInfRow kBadInfRows[] = {
     {"NoInstallSection",
      "[Version]\r\nSignature=\"$Windows NT$\"\r\n\r\n[Other.Ndi]\r\nAddReg=Other.AddReg\r\n\r\n"
-     "[Other.AddReg]\r\nHKCU,\"Software\\QB7_LX450 Test Package\",\"Installed\",0,\"Other\"\r\n"},
-    {"Garbage", "\x01\x02 this is no INF file \xff\xfe\r\n[[[\r\n=\r\n"},
+     "[Other.AddReg]\r\nHKCU,\"Software\\QB7_LX450 Test Package\",\"Installed\",0,\"Other\"\r\n",
+     kInfNoSection},
+    {"Garbage", "\x01\x02 this is no INF file \xff\xfe\r\n[[[\r\n=\r\n",
+     "The driver package's INF file could not be read at line 2:\n\n"},
+    {"UnclosedSectionName",
+     "[Version]\r\nSignature=\"$Windows NT$\"\r\n[AX88772.Ndi\r\nAddReg=AX88772.Ndi.AddReg\r\n",
+     "The driver package's INF file could not be read at line 3:\n\n"},
+    {"NoVersionSection", "[AX88772.Ndi]\r\nAddReg=AX88772.Ndi.AddReg\r\n", kInfUnreadable},
 };
 
 // Names the row in test names and messages.
@@ -312,17 +324,17 @@ void PrintTo(const BadInfRow& row, std::ostream* out) { *out << row.name; }
 
 class RejectedInf : public FaultMatrix, public testing::WithParamInterface<BadInfRow> {};
 
-// The setup library run through rundll32 rejects the INF and installs nothing, but rundll32
-// reports no result: its exit code says nothing about the INF. So the program, which only knows
-// that rundll32 was started and has ended, says "Install OK". The notice is asserted as it is;
-// "Install OK" itself shows that rundll32 was started and waited for, since the program says it
-// only then.
-TEST_P(RejectedInf, InstallsNothingButCannotTellOnTheXpRoad) {
-  ASSERT_TRUE(WriteTextFile(medium_ + kXpInf, GetParam().content));
+// rundll32 reports nothing about the INF it was given, so the program asks the setup library
+// first: an INF it cannot read, or one without the section, is named in the notice, and rundll32
+// is not started.
+TEST_P(RejectedInf, IsNamedInTheNoticeAndNothingRuns) {
+  const BadInfRow& row = GetParam();
+  ASSERT_TRUE(WriteTextFile(medium_ + kXpInf, row.content));
   ASSERT_TRUE(StartProgram("winxp64"));
   HWND notice = PressInstallAndWaitForNotice();
   ASSERT_NE(notice, nullptr);
-  EXPECT_EQ(MessageBoxText(notice), kInstallOk);
+  EXPECT_EQ(MessageBoxText(notice), row.notice + Base() + kXpInf + kNothingInstalled);
+  EXPECT_EQ(Probe(notice).shownIcon, ShownIcon::kError);
   EXPECT_FALSE(IsInstalled()) << "the setup library installed from the rejected INF";
   EXPECT_FALSE(FileExists(standinLog_)) << "the stand-in ran on the 2000/XP road";
   ConfirmAndExpectExit(notice);
@@ -340,6 +352,8 @@ struct FailingInstallerRow {
 
 const FailingInstallerRow kFailingInstallerRows[] = {
     {"ExitsWithFailureCode", "QB7_STANDIN_EXIT", "0x80010000", true, true},
+    // The failure bit wins over the restart bit: there is nothing to finish by restarting.
+    {"FailsAndAsksForARestart", "QB7_STANDIN_EXIT", "0xC0010000", true, true},
     {"Crashes", "QB7_STANDIN_CRASH", "1", false, false},
 };
 
@@ -367,6 +381,41 @@ TEST_P(FailingInstaller, IsWaitedForAndReportedAsAFailure) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Installers, FailingInstaller, testing::ValuesIn(kFailingInstallerRows));
+
+struct FollowUpRow {
+  const char* name;
+  const char* exitCode;
+  const char* notice;
+};
+
+const FollowUpRow kFollowUpRows[] = {
+    {"NeedsARestart", "0x40000001", "Install OK\nRestart Windows to finish the installation."},
+    // Copied to the driver store but installed on no device: no adapter was plugged in.
+    {"WaitsForTheAdapter", "0x00000100",
+     "Install OK\nPlug in the QB7_LX450 adapter to finish the installation."},
+    {"NeedsBoth", "0x40000100",
+     "Install OK\nRestart Windows to finish the installation.\n"
+     "Plug in the QB7_LX450 adapter to finish the installation."},
+};
+
+// Names the row in test names and messages.
+void PrintTo(const FollowUpRow& row, std::ostream* out) { *out << row.name; }
+
+class InstallerFollowUp : public FaultMatrix, public testing::WithParamInterface<FollowUpRow> {};
+
+// What the installer's exit code says is left to do follows "Install OK", with the information
+// icon.
+TEST_P(InstallerFollowUp, TellsTheUserWhatIsLeftToDo) {
+  ASSERT_TRUE(StartProgram("win7", {{"QB7_STANDIN_EXIT", GetParam().exitCode}}));
+  HWND notice = PressInstallAndWaitForNotice();
+  ASSERT_NE(notice, nullptr);
+  EXPECT_EQ(MessageBoxText(notice), GetParam().notice);
+  EXPECT_EQ(Probe(notice).shownIcon, ShownIcon::kInformation);
+  ExpectOneVistaRunFromTheMedium();
+  ConfirmAndExpectExit(notice);
+}
+
+INSTANTIATE_TEST_SUITE_P(ExitCodes, InstallerFollowUp, testing::ValuesIn(kFollowUpRows));
 
 // The program cannot tell its own installer from another process of the same name, so it waits
 // for every one of them to end.

@@ -113,23 +113,32 @@ TEST(BuildInstallPlan, DriveRootGivesASingleBackslash) {
 }
 
 // The INF road names the file it cannot do without, so a half-copied folder is caught before
-// rundll32 ends quietly; the installer programs of the Vista road are checked by starting them.
-TEST(BuildInstallPlan, NamesThePackageFileOnlyOnTheInfRoad) {
+// rundll32 ends quietly, and the INF and section the setup library is asked about first; the
+// installer programs of the Vista road are checked by starting them.
+TEST(BuildInstallPlan, NamesThePackageFileAndInfOnlyOnTheInfRoad) {
   const struct {
     uint8_t osClass;
     uint8_t bitness;
     const char* packageFile;
+    const char* infPath;
   } kRows[] = {
-      {OS_NT4, 32, "Ax88772.inf"}, {OS_WIN2000, 64, "Ax88772.inf"}, {OS_WINXP, 32, "Ax88772.inf"},
-      {OS_VISTA, 32, nullptr},     {OS_VISTA, 64, nullptr},
+      {OS_NT4, 32, "Ax88772.inf", "C:\\Setup\\Driver\\Win2000_WinXP\\Ax88772.inf"},
+      {OS_WIN2000, 64, "Ax88772.inf", "C:\\Setup\\Driver\\WinXP_64\\Ax88772.inf"},
+      {OS_WINXP, 32, "Ax88772.inf", "C:\\Setup\\Driver\\Win2000_WinXP\\Ax88772.inf"},
+      {OS_VISTA, 32, nullptr, ""},
+      {OS_VISTA, 64, nullptr, ""},
   };
   for (const auto& row : kRows) {
+    SCOPED_TRACE(int(row.osClass));
     InstallPlan plan;
     ASSERT_EQ(PLAN_READY, BuildInstallPlan(Probe(row.osClass, row.bitness), "C:\\Setup", &plan));
+    EXPECT_STREQ(row.infPath, plan.infPath);
     if (row.packageFile) {
-      EXPECT_STREQ(row.packageFile, plan.packageFile) << int(row.osClass);
+      EXPECT_STREQ(row.packageFile, plan.packageFile);
+      EXPECT_STREQ("AX88772.Ndi", plan.infSection);
     } else {
-      EXPECT_EQ(nullptr, plan.packageFile) << int(row.osClass);
+      EXPECT_EQ(nullptr, plan.packageFile);
+      EXPECT_EQ(nullptr, plan.infSection);
     }
   }
 }

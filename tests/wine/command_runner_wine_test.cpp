@@ -164,7 +164,7 @@ TEST(WaitForElevatedInstaller, WithoutAHandleWatchesTheNameAlone) {
   SleeperEnd end;
   PROCESS_INFORMATION sleeper;
   ASSERT_TRUE(StartChild(SleeperLine(kSleepMs), &sleeper));
-  EXPECT_EQ(RUN_FINISHED, WaitForElevatedInstaller(nullptr, kSleeper));
+  EXPECT_EQ(RUN_FINISHED, WaitForElevatedInstaller(nullptr, kSleeper, nullptr));
   ULONGLONG returnedAt = GetTickCount64();
   EXPECT_EQ(0u, FindProcessByImageName(kSleeper));
   ASSERT_NE(0u, end.Tick()) << "the runner returned before the sleeper ended";
@@ -195,7 +195,7 @@ BOOL WINAPI RefuseElevation(SHELLEXECUTEINFOA* request) {
 
 TEST(RunElevatedWith, AsksTheShellToElevateAndTakesARefusalAsNotStarted) {
   ULONGLONG start = GetTickCount64();
-  EXPECT_EQ(RUN_NOT_STARTED, RunElevatedWith(RefuseElevation, kVistaLine));
+  EXPECT_EQ(RUN_NOT_STARTED, RunElevatedWith(RefuseElevation, kVistaLine, nullptr));
   EXPECT_LT(GetTickCount64() - start, kPromptMs);
   EXPECT_STREQ("runas", gShellRequest.lpVerb);
   EXPECT_STREQ("C:\\Program Files\\Drv\\Driver\\Vista_64\\DPInst64.exe", gShellRequest.lpFile);

@@ -1,0 +1,30 @@
+// What the driver package installer's exit code says. No Windows header.
+#ifndef QB7_INSTALL_INSTALLER_EXIT_H
+#define QB7_INSTALL_INSTALLER_EXIT_H
+
+#include <cstdint>
+
+// The exit code has the form 0xWWXXYYZZ: in WW, 0x80 says that a package failed and 0x40 that
+// Windows must restart; XX counts the packages that failed, YY those copied to the driver store
+// but not installed on a device (none was plugged in), ZZ those installed on a device.
+struct InstallerExit {
+  bool failed;
+  bool needsRestart;
+  uint8_t failedPackages;
+  uint8_t storedPackages;
+  uint8_t installedPackages;
+};
+
+InstallerExit DecodeInstallerExit(uint32_t exitCode);
+
+// What the user still has to do after an installer that did not fail.
+enum FollowUp : uint8_t {
+  FOLLOW_UP_NONE = 0,
+  FOLLOW_UP_RESTART = 1,  // restart Windows
+  FOLLOW_UP_PLUG_IN = 2,  // plug in the adapter: the driver waits in the driver store
+};
+
+// FOLLOW_UP_* flags; none for an installer that failed.
+uint8_t FollowUpsOf(const InstallerExit& exit);
+
+#endif

@@ -1,0 +1,41 @@
+#include "install/installer_exit.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(DecodeInstallerExit, ReadsFlagsAndCountsAndWhatIsLeftToDo) {
+  const struct {
+    uint32_t exitCode;
+    bool failed;
+    bool needsRestart;
+    int failedPackages, storedPackages, installedPackages;
+    uint8_t followUps;
+  } kRows[] = {
+      {0x00000000, false, false, 0, 0, 0, FOLLOW_UP_NONE},
+      {0x00000001, false, false, 0, 0, 1, FOLLOW_UP_NONE},
+      {0x40000001, false, true, 0, 0, 1, FOLLOW_UP_RESTART},
+      // Copied to the driver store, installed on no device: the adapter is not plugged in.
+      {0x00000100, false, false, 0, 1, 0, FOLLOW_UP_PLUG_IN},
+      {0x00000201, false, false, 0, 2, 1, FOLLOW_UP_NONE},
+      {0x40000100, false, true, 0, 1, 0, FOLLOW_UP_RESTART | FOLLOW_UP_PLUG_IN},
+      // A failure says nothing more to do, whatever else the code holds.
+      {0x80010000, true, false, 1, 0, 0, FOLLOW_UP_NONE},
+      {0xC0010100, true, true, 1, 1, 0, FOLLOW_UP_NONE},
+      // A crash's exception code has the top bit set too.
+      {0xC0000005, true, true, 0, 0, 5, FOLLOW_UP_NONE},
+      {0x00FFFFFF, false, false, 255, 255, 255, FOLLOW_UP_NONE},
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(testing::Message() << std::hex << row.exitCode);
+    InstallerExit exit = DecodeInstallerExit(row.exitCode);
+    EXPECT_EQ(row.failed, exit.failed);
+    EXPECT_EQ(row.needsRestart, exit.needsRestart);
+    EXPECT_EQ(row.failedPackages, exit.failedPackages);
+    EXPECT_EQ(row.storedPackages, exit.storedPackages);
+    EXPECT_EQ(row.installedPackages, exit.installedPackages);
+    EXPECT_EQ(row.followUps, FollowUpsOf(exit));
+  }
+}
+
+}  // namespace
