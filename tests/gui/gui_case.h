@@ -55,9 +55,8 @@ class GuiCase : public testing::Test {
   HWND dialog_ = nullptr;
 };
 
-// A string of the program's own string table, read from the program's file.
-std::string ProgramString(UINT id);
-// The notice text the program makes from string `id` and the subject it names.
+// The notice made from string `id`, word for word as the user reads it, naming `subject` (the
+// folder or command) where it names one.
 std::string NoticeText(UINT id, const std::string& subject);
 
 // Where our test package, once installed, records it.
