@@ -76,12 +76,26 @@ void GuiCase::TearDown() {
 }
 
 bool GuiCase::StartProgram(const char* version, const Environment& extra) {
+  return Launch(version, extra, false);
+}
+
+bool GuiCase::StartProgramWithSystemMenu(const char* version) { return Launch(version, {}, true); }
+
+bool GuiCase::Launch(const char* version, const Environment& extra, bool withSystemMenu) {
   if (!SetReportedVersion(kProgramFileName, version)) return false;
   Environment environment = extra;
   environment.push_back({kStandinLogVariable, standinLog_});
   // A drive root keeps its backslash ("M:\"); any other folder has none.
   std::string root = medium_.back() == '\\' ? medium_ : medium_ + "\\";
-  if (!program_.Start(root + kProgramFileName, medium_, environment)) return false;
+  std::string path = root + kProgramFileName;
+  if (!withSystemMenu) return program_.Start(path, medium_, environment) && WaitForDialog();
+  if (!program_.StartSuspended(path, medium_, environment)) return false;
+  SystemMenuGrant grant(ToWindowsPath(QB7_GUI_PROBE_DLL), program_.ThreadId());
+  // The grant is needed until the dialog has initialised, which it has once it shows.
+  return grant.IsActive() && program_.Resume() && WaitForDialog();
+}
+
+bool GuiCase::WaitForDialog() {
   dialog_ = WaitForWindow(program_.Id(), kDialogClass, nullptr, kWindowTimeoutMs);
   return dialog_ != nullptr;
 }

@@ -39,6 +39,9 @@ class GuiCase : public testing::Test {
   // Starts the program from the medium root with Wine reporting `version` to it; true once its
   // installer dialog has appeared (then in dialog_).
   bool StartProgram(const char* version, const gui_driver::Environment& extra = {});
+  // As StartProgram, with the installer dialog given a system menu before it initialises, as
+  // Windows gives one (see gui_driver::SystemMenuGrant).
+  bool StartProgramWithSystemMenu(const char* version);
   HWND WaitForNotice();
   HWND WaitForAbout();
   bool WaitForProgramExit();
@@ -53,6 +56,10 @@ class GuiCase : public testing::Test {
   std::string standinLog_;
   gui_driver::Program program_;
   HWND dialog_ = nullptr;
+
+ private:
+  bool Launch(const char* version, const gui_driver::Environment& extra, bool withSystemMenu);
+  bool WaitForDialog();
 };
 
 // The notice made from string `id`, word for word as the user reads it, naming `subject` (the
