@@ -61,9 +61,18 @@ bool CWnd::OnCommand(WPARAM wParam, LPARAM) {
   return app && app->OnCmdMsg(id, code);
 }
 
+// A handler may run a message loop of its own (a modal box), and the messages it dispatches to
+// this window make requests of their own; each dispatch keeps its own.
 bool CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
-  *result = 0;
+  bool outerRequest = m_defaultRequested;
   m_defaultRequested = false;
+  bool handled = Dispatch(message, wParam, lParam, result);
+  m_defaultRequested = outerRequest;
+  return handled;
+}
+
+bool CWnd::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+  *result = 0;
   if (message == WM_COMMAND) return OnCommand(wParam, lParam) && !m_defaultRequested;
 
   const AFX_MSGMAP_ENTRY* entry = FindEntry(message, 0, 0);

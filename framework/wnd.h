@@ -35,6 +35,9 @@ class CWnd : public CCmdTarget {
   virtual bool OnCommand(WPARAM wParam, LPARAM lParam);
 
  private:
+  // Runs the handler of one message; false when the handler asked for default processing.
+  bool Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
+
   bool m_defaultRequested = false;
 };
 
