@@ -12,7 +12,8 @@ class CWnd : public CCmdTarget {
   HWND m_hWnd = nullptr;
 
   HWND GetSafeHwnd() const { return m_hWnd; }
-  // Centres the window over `over`, or over the work area of the screen when that is null.
+  // Centres the window over `over`, or over the work area of the screen when that is null; it
+  // stays within the work area of the monitor `over` is on.
   void CenterWindow(HWND over);
 
   // Called from a handler that wants the platform's default processing of its message as well.
@@ -34,6 +35,9 @@ class CWnd : public CCmdTarget {
   virtual bool OnCommand(WPARAM wParam, LPARAM lParam);
 
  private:
+  // Runs the handler of one message; false when the handler asked for default processing.
+  bool Dispatch(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result);
+
   bool m_defaultRequested = false;
 };
 

@@ -288,7 +288,7 @@ TEST_F(FaultMatrix, BaseOf130CharactersIsTooLongAndRunsNothing) {
   ASSERT_TRUE(StartProgram("win7"));
   HWND notice = PressInstallAndWaitForNotice();
   ASSERT_NE(notice, nullptr);
-  EXPECT_EQ(MessageBoxText(notice), ProgramString(IDS_FAIL_PATH_TOO_LONG));
+  EXPECT_EQ(MessageBoxText(notice), NoticeText(IDS_FAIL_PATH_TOO_LONG, ""));
   EXPECT_EQ(Probe(notice).shownIcon, ShownIcon::kError);
   EXPECT_FALSE(FileExists(standinLog_)) << "an installer ran";
   EXPECT_FALSE(IsInstalled()) << "the package was installed";

@@ -2,6 +2,7 @@
 
 #include "deadline.h"
 #include "registry_values.h"
+#include "resource.h"
 #include "scratch_folder.h"
 #include "screenshot.h"
 #include "standin_log.h"
@@ -75,12 +76,26 @@ void GuiCase::TearDown() {
 }
 
 bool GuiCase::StartProgram(const char* version, const Environment& extra) {
+  return Launch(version, extra, false);
+}
+
+bool GuiCase::StartProgramWithSystemMenu(const char* version) { return Launch(version, {}, true); }
+
+bool GuiCase::Launch(const char* version, const Environment& extra, bool withSystemMenu) {
   if (!SetReportedVersion(kProgramFileName, version)) return false;
   Environment environment = extra;
   environment.push_back({kStandinLogVariable, standinLog_});
   // A drive root keeps its backslash ("M:\"); any other folder has none.
   std::string root = medium_.back() == '\\' ? medium_ : medium_ + "\\";
-  if (!program_.Start(root + kProgramFileName, medium_, environment)) return false;
+  std::string path = root + kProgramFileName;
+  if (!withSystemMenu) return program_.Start(path, medium_, environment) && WaitForDialog();
+  if (!program_.StartSuspended(path, medium_, environment)) return false;
+  SystemMenuGrant grant(ToWindowsPath(QB7_GUI_PROBE_DLL), program_.ThreadId());
+  // The grant is needed until the dialog has initialised, which it has once it shows.
+  return grant.IsActive() && program_.Resume() && WaitForDialog();
+}
+
+bool GuiCase::WaitForDialog() {
   dialog_ = WaitForWindow(program_.Id(), kDialogClass, nullptr, kWindowTimeoutMs);
   return dialog_ != nullptr;
 }
@@ -109,25 +124,51 @@ WindowProbe GuiCase::Probe(HWND window) {
   return probe;
 }
 
-std::string ProgramString(UINT id) {
-  HMODULE program = LoadLibraryExA(ProgramPath().c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-  char text[1024] = "";
-  if (program) {
-    LoadStringA(program, id, text, sizeof text);
-    FreeLibrary(program);
-  }
-  return text;
-}
-
 const char kPackageKey[] = "Software\\QB7_LX450 Test Package";
 const char kInstallOk[] = "Install OK";
 const char kVistaParameters[] = " /lm /sw /sa";
 
+namespace {
+
+// Written out here rather than read from the program, so that a changed wording or a lost
+// subject shows. A notice that names a subject has it between `text` and `afterSubject`.
+struct NoticeWording {
+  UINT id;
+  const char* text;
+  const char* afterSubject;  // null: the notice names nothing
+};
+
+const NoticeWording kNoticeWordings[] = {
+    {IDS_INSTALL_OK, kInstallOk, nullptr},
+    {IDS_FAIL_UNSUPPORTED,
+     "This version of Windows is not supported by this driver package.\n\nNothing was installed.",
+     nullptr},
+    {IDS_FAIL_PATH_TOO_LONG,
+     "The path of the folder this program was started from is too long.\n\nNothing was "
+     "installed. Copy the setup files to a folder with a shorter path and run the program again.",
+     nullptr},
+    {IDS_FAIL_FOLDER_MISSING, "The driver folder was not found:\n\n", "\n\nNothing was installed."},
+    {IDS_FAIL_NOT_STARTED,
+     "The driver installer could not be started, or permission to run it was refused:\n\n",
+     "\n\nNothing was installed."},
+    {IDS_FAIL_PACKAGE_MISSING,
+     "The driver package (Ax88772.inf) was not found in the driver folder:\n\n",
+     "\n\nNothing was installed."},
+    {IDS_FAIL_INSTALLER_FAILED,
+     "The driver installer reported a failure, or stopped unexpectedly:\n\n",
+     "\n\nThe driver may not be installed."},
+};
+
+}  // namespace
+
 std::string NoticeText(UINT id, const std::string& subject) {
-  std::string text = ProgramString(id);
-  size_t placeholder = text.find("%s");
-  if (placeholder != std::string::npos) text.replace(placeholder, 2, subject);
-  return text;
+  for (const NoticeWording& wording : kNoticeWordings) {
+    if (wording.id != id) continue;
+    std::string text = wording.text;
+    return wording.afterSubject ? text + subject + wording.afterSubject : text;
+  }
+  ADD_FAILURE() << "no wording for notice " << id;
+  return "";
 }
 
 POINT CentreOf(const RECT& rect) {

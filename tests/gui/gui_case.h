@@ -39,6 +39,9 @@ class GuiCase : public testing::Test {
   // Starts the program from the medium root with Wine reporting `version` to it; true once its
   // installer dialog has appeared (then in dialog_).
   bool StartProgram(const char* version, const gui_driver::Environment& extra = {});
+  // As StartProgram, with the installer dialog given a system menu before it initialises, as
+  // Windows gives one (see gui_driver::SystemMenuGrant).
+  bool StartProgramWithSystemMenu(const char* version);
   HWND WaitForNotice();
   HWND WaitForAbout();
   bool WaitForProgramExit();
@@ -53,11 +56,14 @@ class GuiCase : public testing::Test {
   std::string standinLog_;
   gui_driver::Program program_;
   HWND dialog_ = nullptr;
+
+ private:
+  bool Launch(const char* version, const gui_driver::Environment& extra, bool withSystemMenu);
+  bool WaitForDialog();
 };
 
-// A string of the program's own string table, read from the program's file.
-std::string ProgramString(UINT id);
-// The notice text the program makes from string `id` and the subject it names.
+// The notice made from string `id`, word for word as the user reads it, naming `subject` (the
+// folder or command) where it names one.
 std::string NoticeText(UINT id, const std::string& subject);
 
 // Where our test package, once installed, records it.

@@ -2,8 +2,10 @@
 // pictures, and which system it marks under each reported Windows version.
 #include <gtest/gtest.h>
 
+#include <string>
 #include <vector>
 
+#include "deadline.h"
 #include "gui_case.h"
 #include "registry_values.h"
 #include "resource.h"
@@ -15,32 +17,40 @@ namespace {
 
 // Controls without an id of their own carry IDC_STATIC, -1.
 const int kNoId = -1;
-// The control's kind: style bits under `kindMask` equal `kind`. Push buttons may be the
-// default button or not, depending on where the focus is, so only the bits above it count.
-const LONG kPushKindMask = BS_TYPEMASK & ~BS_DEFPUSHBUTTON;
+const LONG kShownChild = WS_CHILD | WS_VISIBLE;
 
+// Each control's whole style is the template's, bit for bit, with the one change the program
+// makes under win7: "Windows Vista 64bit" is enabled.
 struct ExpectedControl {
   int id;
   const char* className;
   const char* text;  // null: the text is not a string (the banner's is a bitmap id)
-  LONG kindMask;
-  LONG kind;
-  bool visible;
-  bool enabled;  // as under win7, where the program marks "Windows Vista 64bit"
+  LONG style;
 };
 
 const std::vector<ExpectedControl> kTemplateControls = {
-    {IDOK, "Button", "OK", kPushKindMask, BS_PUSHBUTTON, false, true},
-    {IDCANCEL, "Button", "Cancel", kPushKindMask, BS_PUSHBUTTON, false, true},
-    {kNoId, "Static", nullptr, SS_TYPEMASK, SS_BITMAP, true, true},
-    {kNoId, "Button", "QB7-LX450 Drivers", BS_TYPEMASK, BS_GROUPBOX, true, true},
-    {IDC_LABEL_XP32, "Static", "Windows 2K/XP 32bit", SS_TYPEMASK, SS_LEFT, true, false},
-    {IDC_LABEL_XP64, "Static", "Windows 2K/XP 64bit", SS_TYPEMASK, SS_LEFT, true, false},
-    {IDC_LABEL_VISTA32, "Static", "Windows Vista 32bit", SS_TYPEMASK, SS_LEFT, true, false},
-    {IDC_LABEL_VISTA64, "Static", "Windows Vista 64bit", SS_TYPEMASK, SS_LEFT, true, true},
-    {IDC_INSTALL, "Button", "Install", kPushKindMask, BS_PUSHBUTTON, true, true},
-    {IDC_CLOSE, "Button", "Cancel", kPushKindMask, BS_PUSHBUTTON, true, true},
+    {IDOK, "Button", "OK", WS_CHILD | WS_TABSTOP | BS_DEFPUSHBUTTON},
+    {IDCANCEL, "Button", "Cancel", WS_CHILD | WS_TABSTOP | BS_PUSHBUTTON},
+    {kNoId, "Static", nullptr, kShownChild | SS_BITMAP},
+    {kNoId, "Button", "QB7-LX450 Drivers", kShownChild | BS_GROUPBOX},
+    {IDC_LABEL_XP32, "Static", "Windows 2K/XP 32bit",
+     kShownChild | SS_LEFT | WS_DISABLED | WS_GROUP},
+    {IDC_LABEL_XP64, "Static", "Windows 2K/XP 64bit",
+     kShownChild | SS_LEFT | WS_DISABLED | WS_GROUP},
+    {IDC_LABEL_VISTA32, "Static", "Windows Vista 32bit",
+     kShownChild | SS_LEFT | WS_DISABLED | WS_GROUP},
+    {IDC_LABEL_VISTA64, "Static", "Windows Vista 64bit", kShownChild | SS_LEFT | WS_GROUP},
+    {IDC_INSTALL, "Button", "Install", kShownChild | WS_TABSTOP | BS_PUSHBUTTON},
+    {IDC_CLOSE, "Button", "Cancel", kShownChild | WS_TABSTOP | BS_PUSHBUTTON},
 };
+
+// The dialog manager gives the default-button look to the push button that has the focus and
+// takes it from the others, so that one bit of a push button depends on where the focus is.
+LONG FocusDependentBits(const ExpectedControl& control) {
+  bool isPushButton = std::string(control.className) == "Button" &&
+                      (control.style & BS_TYPEMASK) <= BS_DEFPUSHBUTTON;
+  return isPushButton ? BS_DEFPUSHBUTTON : 0;
+}
 
 const int kSystemLabels[] = {IDC_LABEL_XP32, IDC_LABEL_XP64, IDC_LABEL_VISTA32, IDC_LABEL_VISTA64};
 // The banner bitmap's size in pixels; a bitmap static takes the size of its picture.
@@ -88,9 +98,25 @@ TEST_F(InstallerWindow, HasTheTemplateControlsInTheirOrder) {
     if (expected.text) {
       EXPECT_EQ(actual.text, expected.text);
     }
-    EXPECT_EQ(actual.style & expected.kindMask, expected.kind) << std::hex << actual.style;
-    EXPECT_EQ(actual.visible, expected.visible);
-    EXPECT_EQ(actual.enabled, expected.enabled);
+    LONG compared = ~FocusDependentBits(expected);
+    EXPECT_EQ(actual.style & compared, expected.style & compared)
+        << std::hex << actual.style << " instead of " << expected.style;
+  }
+}
+
+// Install has the focus when the dialog opens; Tab takes it to Cancel and back, past the hidden
+// OK and Cancel buttons and the labels.
+TEST_F(InstallerWindow, TabMovesTheFocusBetweenInstallAndCancel) {
+  ASSERT_TRUE(StartProgram("win7"));
+  HWND install = GetDlgItem(dialog_, IDC_INSTALL);
+  HWND cancel = GetDlgItem(dialog_, IDC_CLOSE);
+  DWORD thread = program_.ThreadId();
+  ASSERT_TRUE(PollUntil([&] { return FocusOf(thread) == install; }, kWindowTimeoutMs))
+      << "the focus is on " << FocusOf(thread) << ", not on Install";
+  for (HWND next : {cancel, install}) {
+    ASSERT_TRUE(PostKeyPress(dialog_, thread, VK_TAB));
+    EXPECT_TRUE(PollUntil([&] { return FocusOf(thread) == next; }, kWindowTimeoutMs))
+        << "Tab took the focus to " << FocusOf(thread) << " instead of " << next;
   }
 }
 

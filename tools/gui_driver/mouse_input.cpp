@@ -4,7 +4,7 @@ namespace gui_driver {
 
 namespace {
 
-bool SendMouseEvent(DWORD flags, LONG dx = 0, LONG dy = 0) {
+bool SendMouseEvent(DWORD flags, LONG dx, LONG dy) {
   INPUT input = {};
   input.type = INPUT_MOUSE;
   input.mi.dwFlags = flags;
@@ -20,14 +20,18 @@ LONG ToAbsolute(LONG pixel, int screenSize) {
   return static_cast<LONG>((static_cast<LONGLONG>(pixel) * 65536 + screenSize - 1) / screenSize);
 }
 
+bool SendMouseEventAt(DWORD flags, POINT screenPoint) {
+  LONG dx = ToAbsolute(screenPoint.x, GetSystemMetrics(SM_CXSCREEN));
+  LONG dy = ToAbsolute(screenPoint.y, GetSystemMetrics(SM_CYSCREEN));
+  return SendMouseEvent(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | flags, dx, dy);
+}
+
 }  // namespace
 
 // A move event, not SetCursorPos alone: only input events tell the window under the cursor,
 // and a drag or a button's pushed state follows those.
 bool MoveMouseTo(POINT screenPoint) {
-  LONG dx = ToAbsolute(screenPoint.x, GetSystemMetrics(SM_CXSCREEN));
-  LONG dy = ToAbsolute(screenPoint.y, GetSystemMetrics(SM_CYSCREEN));
-  if (!SendMouseEvent(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, dx, dy)) return false;
+  if (!SendMouseEventAt(0, screenPoint)) return false;
   POINT cursor;
   // Should the platform round differently, the cursor is put right; the event has been sent.
   if (GetCursorPos(&cursor) && (cursor.x != screenPoint.x || cursor.y != screenPoint.y)) {
@@ -36,10 +40,13 @@ bool MoveMouseTo(POINT screenPoint) {
   return true;
 }
 
-// No move flag: the press or release lands where the cursor is.
-bool PressLeftButton() { return SendMouseEvent(MOUSEEVENTF_LEFTDOWN); }
+bool PressLeftButtonAt(POINT screenPoint) {
+  return SendMouseEventAt(MOUSEEVENTF_LEFTDOWN, screenPoint);
+}
 
-bool ReleaseLeftButton() { return SendMouseEvent(MOUSEEVENTF_LEFTUP); }
+bool ReleaseLeftButtonAt(POINT screenPoint) {
+  return SendMouseEventAt(MOUSEEVENTF_LEFTUP, screenPoint);
+}
 
 // Stored with the user's settings, where programs read it when they start; no broadcast, so
 // running programs are left alone.

@@ -1,14 +1,15 @@
 // Mouse input through the platform's input queue, the way a user's hand produces it: the
 // program gets its own hit testing, capture and window-move loop, not messages made up for it.
 //
-//   MoveMouseTo(start);
-//   PressLeftButton();
+//   PressLeftButtonAt(start);
 //   MoveMouseUntil(end, [&] { return WindowRect(dialog).left == expectedLeft; }, timeoutMs);
-//   ReleaseLeftButton();
-// Under Wine on X11 the driver's moves also move the X pointer, and the program hears of
-// crossing into its window from X a moment later, as a move to where the pointer then was.
-// That late move can undo a later one, so MoveMouseUntil keeps moving, as a hand does, until
-// the program shows it has followed.
+//   ReleaseLeftButtonAt(end);
+// Under Wine on X11 the driver's moves also move the X pointer, and the program hears of the
+// pointer entering or moving over its window from X a moment later, as a move to where the
+// pointer then was; on a loaded machine that can be after the driver's next move. Such a late
+// move can undo a later one, so MoveMouseUntil keeps moving, as a hand does, until the program
+// shows it has followed; and a press or release carries its own place, so that a late move
+// cannot put it somewhere else.
 #ifndef QB7_GUI_DRIVER_MOUSE_INPUT_H
 #define QB7_GUI_DRIVER_MOUSE_INPUT_H
 
@@ -22,8 +23,9 @@ namespace gui_driver {
 const DWORD kMoveAgainIntervalMs = 200;
 
 bool MoveMouseTo(POINT screenPoint);
-bool PressLeftButton();
-bool ReleaseLeftButton();
+// Moves there and presses, or releases, in one input event.
+bool PressLeftButtonAt(POINT screenPoint);
+bool ReleaseLeftButtonAt(POINT screenPoint);
 
 // Moves to `target` and, until `followed` holds or the deadline passes, moves a pixel away and
 // back again now and then. True when the program followed; the mouse is then at `target`.

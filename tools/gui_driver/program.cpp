@@ -49,11 +49,30 @@ std::vector<char> BuildEnvironmentBlock(const Environment& extra) {
 
 Program::~Program() {
   Terminate();
+  if (suspendedThread_) CloseHandle(suspendedThread_);
   if (process_) CloseHandle(process_);
 }
 
 bool Program::Start(const std::string& exePath, const std::string& currentDirectory,
                     const Environment& extraEnvironment) {
+  return Create(exePath, currentDirectory, extraEnvironment, 0);
+}
+
+bool Program::StartSuspended(const std::string& exePath, const std::string& currentDirectory,
+                             const Environment& extraEnvironment) {
+  return Create(exePath, currentDirectory, extraEnvironment, CREATE_SUSPENDED);
+}
+
+bool Program::Resume() {
+  if (!suspendedThread_) return false;
+  bool resumed = ResumeThread(suspendedThread_) != static_cast<DWORD>(-1);
+  CloseHandle(suspendedThread_);
+  suspendedThread_ = nullptr;
+  return resumed;
+}
+
+bool Program::Create(const std::string& exePath, const std::string& currentDirectory,
+                     const Environment& extraEnvironment, DWORD creationFlags) {
   std::string commandLine = "\"" + exePath + "\"";
   std::vector<char> writableCommandLine(commandLine.begin(), commandLine.end());
   writableCommandLine.push_back('\0');
@@ -61,12 +80,17 @@ bool Program::Start(const std::string& exePath, const std::string& currentDirect
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info = {};
-  if (!CreateProcessA(exePath.c_str(), writableCommandLine.data(), nullptr, nullptr, FALSE, 0,
-                      environment.data(), currentDirectory.c_str(), &startup, &info)) {
+  if (!CreateProcessA(exePath.c_str(), writableCommandLine.data(), nullptr, nullptr, FALSE,
+                      creationFlags, environment.data(), currentDirectory.c_str(), &startup,
+                      &info)) {
     lastError_ = GetLastError();
     return false;
   }
-  CloseHandle(info.hThread);
+  if (creationFlags & CREATE_SUSPENDED) {
+    suspendedThread_ = info.hThread;
+  } else {
+    CloseHandle(info.hThread);
+  }
   process_ = info.hProcess;
   processId_ = info.dwProcessId;
   threadId_ = info.dwThreadId;

@@ -30,6 +30,11 @@ class Program {
   // False when the process could not be created; LastError() then says why.
   bool Start(const std::string& exePath, const std::string& currentDirectory,
              const Environment& extraEnvironment = {});
+  // As Start, but the program's first thread waits for Resume, so that hooks can be set on it
+  // before it makes any window.
+  bool StartSuspended(const std::string& exePath, const std::string& currentDirectory,
+                      const Environment& extraEnvironment = {});
+  bool Resume();
   bool IsRunning() const;
   // True when the process ended within the timeout; its exit code goes to `exitCode`.
   bool WaitForExit(DWORD timeoutMs, DWORD* exitCode = nullptr) const;
@@ -40,7 +45,11 @@ class Program {
   DWORD LastError() const { return lastError_; }
 
  private:
+  bool Create(const std::string& exePath, const std::string& currentDirectory,
+              const Environment& extraEnvironment, DWORD creationFlags);
+
   HANDLE process_ = nullptr;
+  HANDLE suspendedThread_ = nullptr;
   DWORD processId_ = 0;
   DWORD threadId_ = 0;
   DWORD lastError_ = 0;

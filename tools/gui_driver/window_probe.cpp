@@ -7,6 +7,7 @@ namespace gui_driver {
 namespace {
 
 const char kHookProcName[] = "ProbeGetMessageHook";
+const char kGrantHookProcName[] = "GrantSystemMenuHook";
 
 // Unique per probe within this machine's run: the driver's process id and a count.
 unsigned long NextRequestNumber() {
@@ -47,13 +48,17 @@ bool ReadAnswer(HANDLE mapping, WindowProbe* probe) {
   return true;
 }
 
-// The platform loads the DLL into the window's process when its thread next takes a message.
-HHOOK HookIntoThreadOf(HWND window, HMODULE dll) {
+// The platform loads the DLL into the thread's process when the hook is first called there.
+HHOOK HookIntoThread(HMODULE dll, int hookType, const char* procName, DWORD threadId) {
   // Through void*: an exported function's real type is known only to its caller.
   auto hookProc =
-      reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(dll, kHookProcName)));
+      reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(dll, procName)));
+  return hookProc ? SetWindowsHookExA(hookType, hookProc, dll, threadId) : nullptr;
+}
+
+HHOOK HookIntoThreadOf(HWND window, HMODULE dll) {
   DWORD threadId = GetWindowThreadProcessId(window, nullptr);
-  return hookProc ? SetWindowsHookExA(WH_GETMESSAGE, hookProc, dll, threadId) : nullptr;
+  return HookIntoThread(dll, WH_GETMESSAGE, kHookProcName, threadId);
 }
 
 }  // namespace
@@ -74,6 +79,16 @@ bool ProbeWindow(const std::string& probeDllPath, HWND window, WindowProbe* prob
   if (hook) UnhookWindowsHookEx(hook);
   if (dll) FreeLibrary(dll);
   return answered;
+}
+
+SystemMenuGrant::SystemMenuGrant(const std::string& probeDllPath, DWORD threadId)
+    : dll_(LoadLibraryA(probeDllPath.c_str())) {
+  if (dll_) hook_ = HookIntoThread(dll_, WH_CALLWNDPROC, kGrantHookProcName, threadId);
+}
+
+SystemMenuGrant::~SystemMenuGrant() {
+  if (hook_) UnhookWindowsHookEx(hook_);
+  if (dll_) FreeLibrary(dll_);
 }
 
 }  // namespace gui_driver

@@ -2,8 +2,9 @@
 // refuses another process's window) and the window's icons (WM_GETICON is not passed between
 // processes). The probe DLL is hooked into the program's thread (SetWindowsHookEx,
 // WH_GETMESSAGE); the platform loads it there, it reads the state when asked and hands it back
-// through shared memory. It changes nothing in the program. It also tells which standard icon
-// a message box shows, which icon handles, private to each process, cannot.
+// through shared memory. It changes nothing in the program (only the SystemMenuGrant below
+// does, when a test asks for it). It also tells which standard icon a message box shows, which
+// icon handles, private to each process, cannot.
 //
 //   WindowProbe probe;
 //   if (ProbeWindow(probeDllPath, dialog, &probe, kWindowTimeoutMs)) ... probe.systemMenu ...
@@ -33,6 +34,25 @@ struct WindowProbe {
   bool hasBigIcon = false;
   bool hasSmallIcon = false;
   ShownIcon shownIcon = ShownIcon::kNone;
+};
+
+// While it lives, every dialog of one thread of the program gets WS_SYSMENU just before that
+// dialog handles WM_INITDIALOG. Windows gives every top-level window a system menu, also one
+// without that style; Wine gives such a window none, so what the program adds to the system
+// menu of its caption-less dialog could not be seen under Wine. Make it while the thread has
+// made no window yet (Program::StartSuspended); IsActive tells whether the hook is set.
+class SystemMenuGrant {
+ public:
+  SystemMenuGrant(const std::string& probeDllPath, DWORD threadId);
+  SystemMenuGrant(const SystemMenuGrant&) = delete;
+  SystemMenuGrant& operator=(const SystemMenuGrant&) = delete;
+  ~SystemMenuGrant();
+
+  bool IsActive() const { return hook_ != nullptr; }
+
+ private:
+  HMODULE dll_ = nullptr;
+  HHOOK hook_ = nullptr;
 };
 
 // False when the probe could not be hooked in or the program did not answer in time (it answers

@@ -1,6 +1,7 @@
 // The probe DLL: loaded into the program's process by the platform when the driver hooks the
-// program's thread, it answers the driver's probe message with what only that process can read.
-// It reads and never changes anything.
+// program's thread, it answers the driver's probe message with what only that process can read,
+// and changes nothing. Only its second hook, set when a test asks for a SystemMenuGrant, changes
+// a style: see window_probe.h.
 #include <windows.h>
 
 #include "window_probe_protocol.h"
@@ -91,6 +92,17 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK
   const MSG* msg = reinterpret_cast<const MSG*>(lParam);
   if (code == HC_ACTION && wParam == PM_REMOVE && msg->message == ProbeMessage()) {
     Answer(msg->hwnd, static_cast<unsigned long>(msg->wParam));
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// Called by the platform before each message sent to a window of the hooked thread is handled.
+extern "C" __declspec(dllexport) LRESULT CALLBACK
+    GrantSystemMenuHook(int code, WPARAM wParam, LPARAM lParam) {
+  const CWPSTRUCT* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
+  if (code == HC_ACTION && sent->message == WM_INITDIALOG) {
+    LONG_PTR style = GetWindowLongPtrA(sent->hwnd, GWL_STYLE);
+    if (!(style & WS_SYSMENU)) SetWindowLongPtrA(sent->hwnd, GWL_STYLE, style | WS_SYSMENU);
   }
   return CallNextHookEx(nullptr, code, wParam, lParam);
 }
