@@ -392,10 +392,10 @@ const FollowUpRow kFollowUpRows[] = {
     {"NeedsARestart", "0x40000001", "Install OK\nRestart Windows to finish the installation."},
     // Copied to the driver store but installed on no device: no adapter was plugged in.
     {"WaitsForTheAdapter", "0x00000100",
-     "Install OK\nPlug in the QB7_LX450 adapter to finish the installation."},
+     "Install OK\nPlug in the adapter to finish the installation."},
     {"NeedsBoth", "0x40000100",
      "Install OK\nRestart Windows to finish the installation.\n"
-     "Plug in the QB7_LX450 adapter to finish the installation."},
+     "Plug in the adapter to finish the installation."},
 };
 
 // Names the row in test names and messages.

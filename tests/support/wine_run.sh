@@ -21,6 +21,11 @@ make_prefix() {
   local fonts='HKCU\Software\Wine\Fonts\Replacements'
   "$loader" reg add "$fonts" /v "Courier New" /d "Liberation Mono" /f >/dev/null 2>&1
   "$loader" reg add "$fonts" /v "MS Sans Serif" /d "Liberation Sans" /f >/dev/null 2>&1
+  # Caption buttons are glyphs of Wine's Marlett font (Debian's fonts-wine). This Wine does not
+  # load the fonts of its own data folder, only those of the prefix's Fonts folder; without it
+  # every close box shows a stray "r".
+  local marlett=/usr/share/wine/fonts/marlett.ttf
+  [ -f "$marlett" ] && cp "$marlett" "$prefix/drive_c/windows/Fonts/"
   "$(dirname "$loader")/wineserver" -w 2>/dev/null || true
   touch "$prefix/.qb7-ready"
 }
