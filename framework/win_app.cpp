@@ -9,8 +9,9 @@ char gModuleName[MAX_PATH];
 const char* ModuleBaseName() {
   DWORD length = GetModuleFileNameA(nullptr, gModuleName, sizeof gModuleName);
   if (length == 0 || length >= sizeof gModuleName) return "";
+  // Character by character: in a double-byte code page a second byte may be 0x5C.
   char* name = gModuleName;
-  for (char* c = gModuleName; *c; ++c) {
+  for (char* c = gModuleName; *c; c = CharNextA(c)) {
     if (*c == '\\' || *c == '/' || *c == ':') name = c + 1;
   }
   for (char* dot = name + lstrlenA(name); dot > name; --dot) {
