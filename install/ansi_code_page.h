@@ -5,6 +5,6 @@
 #include "command_line.h"
 
 // The lead bytes of the code page that the "A" functions use for paths and command lines.
-LeadBytes AnsiLeadBytes();
+const LeadBytes& AnsiLeadBytes();
 
 #endif

@@ -35,28 +35,13 @@ class NativeSystemFolder {
   bool disabled_ = false;
 };
 
-// A program named bare would be looked for in this program's folder and in the current
-// directory, both on the medium, before the system folder: `name` becomes its full path in the
-// system folder. False when that does not fit.
-bool PlaceInSystemFolder(char* name, size_t size) {
-  char path[kProgramPathSize];
-  UINT folderLength = GetSystemDirectoryA(path, sizeof path);
-  size_t nameLength = strlen(name);
-  if (folderLength == 0 || folderLength + 1 + nameLength >= sizeof path ||
-      folderLength + 1 + nameLength >= size) {
-    return false;
-  }
-  path[folderLength] = '\\';
-  memcpy(path + folderLength + 1, name, nameLength + 1);
-  memcpy(name, path, folderLength + 1 + nameLength + 1);
-  return true;
-}
-
 RunResult RunDirect(char* commandLine) {
+  char name[kProgramPathSize];
   char program[kProgramPathSize];
   const char* application = nullptr;
-  if (BareProgramName(commandLine, program, sizeof program)) {
-    if (!PlaceInSystemFolder(program, sizeof program)) return RUN_TOO_LONG;
+  // A program named bare would be looked for on the medium before the system folder.
+  if (BareProgramName(commandLine, name, sizeof name)) {
+    if (!SystemFolderPath(name, program, sizeof program)) return RUN_TOO_LONG;
     application = program;
   }
   STARTUPINFOA startup;
@@ -111,7 +96,7 @@ RunResult WaitForElevatedInstaller(HANDLE process, const char* imageName, uint32
 }
 
 RunResult RunElevatedWith(ShellStartFn start, const char* commandLine, uint32_t* exitCode) {
-  LeadBytes leadBytes = AnsiLeadBytes();
+  const LeadBytes& leadBytes = AnsiLeadBytes();
   char program[kProgramPathSize];
   const char* parameters;
   char imageName[kImageNameSize];
@@ -159,7 +144,7 @@ uint32_t FindProcessWith(const ProcessListApi& api, const char* imageName) {
     PrintSnapshotFailure();
     return 0;
   }
-  LeadBytes leadBytes = AnsiLeadBytes();
+  const LeadBytes& leadBytes = AnsiLeadBytes();
   uint32_t found = 0;
   PROCESSENTRY32 entry;
   entry.dwSize = sizeof entry;

@@ -11,20 +11,15 @@ typedef HINF(WINAPI* OpenInfFileFn)(PCSTR, PCSTR, DWORD, PUINT);
 typedef LONG(WINAPI* GetLineCountFn)(HINF, PCSTR);
 typedef void(WINAPI* CloseInfFileFn)(HINF);
 
-template <typename Function>
-Function Entry(HMODULE library, const char* name) {
-  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
-}
-
 }  // namespace
 
 InfCheck CheckInf(const char* infPath, const char* section, unsigned* errorLine) {
   *errorLine = 0;
   HMODULE setupLibrary = LoadSystemLibrary("setupapi.dll");
   if (!setupLibrary) return INF_NOT_CHECKED;
-  auto openInf = Entry<OpenInfFileFn>(setupLibrary, "SetupOpenInfFileA");
-  auto lineCount = Entry<GetLineCountFn>(setupLibrary, "SetupGetLineCountA");
-  auto closeInf = Entry<CloseInfFileFn>(setupLibrary, "SetupCloseInfFile");
+  auto openInf = LibraryFunction<OpenInfFileFn>(setupLibrary, "SetupOpenInfFileA");
+  auto lineCount = LibraryFunction<GetLineCountFn>(setupLibrary, "SetupGetLineCountA");
+  auto closeInf = LibraryFunction<CloseInfFileFn>(setupLibrary, "SetupCloseInfFile");
   InfCheck check = INF_NOT_CHECKED;
   if (openInf && lineCount && closeInf) {
     UINT line = 0;

@@ -12,7 +12,12 @@ class NoticeText {
   NoticeText(char* text, size_t size) : text_(text), size_(size) { text_[0] = '\0'; }
 
   void Append(const char* piece) {
-    for (; *piece && length_ + 1 < size_; ++piece) text_[length_++] = *piece;
+    for (; *piece; ++piece) AppendCharacter(*piece);
+  }
+
+  void AppendCharacter(char c) {
+    if (length_ + 1 >= size_) return;
+    text_[length_++] = c;
     text_[length_] = '\0';
   }
 
@@ -32,16 +37,14 @@ class NoticeText {
     char format[256];
     LoadStringA(GetModuleHandleA(nullptr), id, format, sizeof format);
     for (const char* c = format; *c; ++c) {
-      char piece[2] = {*c, '\0'};
-      if (c[0] == '%' && c[1] == 's') {
+      bool placeholder = c[0] == '%' && (c[1] == 's' || c[1] == 'u');
+      if (!placeholder) {
+        AppendCharacter(*c);
+      } else if (*++c == 's') {
         Append(subject);
-      } else if (c[0] == '%' && c[1] == 'u') {
-        AppendNumber(number);
       } else {
-        Append(piece);
-        continue;
+        AppendNumber(number);
       }
-      ++c;
     }
   }
 
