@@ -8,6 +8,10 @@ const uint8_t kWorkstation = 1;     // VER_NT_WORKSTATION
 const uint8_t kServer = 3;          // VER_NT_SERVER; 2 is a domain controller
 const uint32_t kProcessorIa64 = 2200;
 const uint32_t kProcessorAmd64 = 8664;
+const uint16_t kMachineUnknown = 0;
+const uint16_t kMachineI386 = 0x014C;
+const uint16_t kMachineIa64 = 0x0200;
+const uint16_t kMachineAmd64 = 0x8664;
 
 bool IsWorkstationOrServer(uint8_t productType) {
   return productType == kWorkstation || productType == kServer;
@@ -50,6 +54,18 @@ OsClass ClassifyOs(const VersionFacts& facts) {
 // The processor type alone decides; the architecture field of the record is never consulted.
 uint8_t BitnessOfProcessorType(uint32_t processorType) {
   return processorType == kProcessorIa64 || processorType == kProcessorAmd64 ? 64 : 32;
+}
+
+// Windows on ARM runs this 32-bit program under emulation and then tells it of an x86 or x64
+// processor; an x86 or x64 kernel driver cannot be installed there.
+bool DriversServeNativeMachine(uint16_t nativeMachine) {
+  switch (nativeMachine) {
+    case kMachineUnknown:
+    case kMachineI386:
+    case kMachineIa64:
+    case kMachineAmd64: return true;
+    default: return false;
+  }
 }
 
 bool Is9xFamily(uint8_t osClass) { return osClass >= OS_WIN95 && osClass <= OS_WINME; }

@@ -17,8 +17,9 @@ enum OsClass : uint8_t {
 };
 
 struct SystemProbe {
-  uint8_t osClass;  // an OsClass code
-  uint8_t bitness;  // 32 or 64; 0 when the probe did not run
+  uint8_t osClass;         // an OsClass code
+  uint8_t bitness;         // 32 or 64; 0 when the probe did not run
+  uint32_t processorType;  // of the native processor, which the bitness comes from; 0 if unknown
 };
 
 // The fields of the platform's version record that decide the class.
@@ -31,6 +32,10 @@ struct VersionFacts {
 
 OsClass ClassifyOs(const VersionFacts& facts);
 uint8_t BitnessOfProcessorType(uint32_t processorType);
+
+// Whether drivers built for x86, x64 or Itanium can serve a system whose native machine is this
+// PE machine code; 0 stands for a machine the system did not tell.
+bool DriversServeNativeMachine(uint16_t nativeMachine);
 
 bool Is9xFamily(uint8_t osClass);
 bool IsXpFamily(uint8_t osClass);

@@ -11,9 +11,17 @@ typedef HINF(WINAPI* OpenInfFileFn)(PCSTR, PCSTR, DWORD, PUINT);
 typedef LONG(WINAPI* GetLineCountFn)(HINF, PCSTR);
 typedef void(WINAPI* CloseInfFileFn)(HINF);
 
+// A section that is there but empty counts 0 lines, and installs; a missing one counts -1.
+bool HasAnyInstallSection(HINF inf, GetLineCountFn lineCount, const InstallPlan& plan) {
+  for (const char* section : plan.infSections) {
+    if (lineCount(inf, section) >= 0) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
-InfCheck CheckInf(const char* infPath, const char* section, unsigned* errorLine) {
+InfCheck CheckInf(const InstallPlan& plan, unsigned* errorLine) {
   *errorLine = 0;
   HMODULE setupLibrary = LoadSystemLibrary("setupapi.dll");
   if (!setupLibrary) return INF_NOT_CHECKED;
@@ -23,13 +31,12 @@ InfCheck CheckInf(const char* infPath, const char* section, unsigned* errorLine)
   InfCheck check = INF_NOT_CHECKED;
   if (openInf && lineCount && closeInf) {
     UINT line = 0;
-    HINF inf = openInf(infPath, nullptr, INF_STYLE_WIN4, &line);
+    HINF inf = openInf(plan.infPath, nullptr, INF_STYLE_WIN4, &line);
     if (inf == INVALID_HANDLE_VALUE) {
       *errorLine = line;
       check = INF_UNREADABLE;
     } else {
-      // A section that is there but empty counts 0 lines; a missing one counts -1.
-      check = lineCount(inf, section) >= 0 ? INF_USABLE : INF_NO_SECTION;
+      check = HasAnyInstallSection(inf, lineCount, plan) ? INF_USABLE : INF_NO_SECTION;
       closeInf(inf);
     }
   }

@@ -10,7 +10,7 @@ struct PlanRow {
   const char* prefix;  // what comes before the driver directory in the command line
   const char* suffix;  // what comes after it
   const char* packageFile;
-  const char* infSection;
+  bool infRoad;
 };
 
 // The INF-section installer is asked for section AX88772.Ndi with mode 132: 128 takes the
@@ -21,15 +21,16 @@ const char kInfSuffix[] = "\\Ax88772.inf";
 // driver package installers are the programs started, so a missing one fails the start instead.
 const char kInfFile[] = "Ax88772.inf";
 const char kInfSection[] = "AX88772.Ndi";
+const uint32_t kProcessorIa64 = 2200;
+const uint32_t kProcessorAmd64 = 8664;
 
-const PlanRow kXp32 = {
-    "\\Driver\\Win2000_WinXP", DIRECT, kInfPrefix, kInfSuffix, kInfFile, kInfSection};
-const PlanRow kXp64 = {"\\Driver\\WinXP_64", DIRECT, kInfPrefix, kInfSuffix, kInfFile, kInfSection};
+const PlanRow kXp32 = {"\\Driver\\Win2000_WinXP", DIRECT, kInfPrefix, kInfSuffix, kInfFile, true};
+const PlanRow kXp64 = {"\\Driver\\WinXP_64", DIRECT, kInfPrefix, kInfSuffix, kInfFile, true};
 // /lm legacy mode, /sw no wizard pages, /sa no entry in the installed-programs list.
 const PlanRow kVista32 = {"\\Driver\\Vista_32",         ELEVATED, "",
-                          "\\DPInst32.exe /lm /sw /sa", nullptr,  nullptr};
+                          "\\DPInst32.exe /lm /sw /sa", nullptr,  false};
 const PlanRow kVista64 = {"\\Driver\\Vista_64",         ELEVATED, "",
-                          "\\DPInst64.exe /lm /sw /sa", nullptr,  nullptr};
+                          "\\DPInst64.exe /lm /sw /sa", nullptr,  false};
 
 const PlanRow* RowFor(SystemProbe probe) {
   bool is64 = probe.bitness == 64;
@@ -48,6 +49,29 @@ bool Join(char* out, size_t size, const char* first, const char* second, const c
   return true;
 }
 
+// The processor as INF section names decorate it.
+const char* InfPlatformOf(uint32_t processorType) {
+  switch (processorType) {
+    case kProcessorAmd64: return "amd64";
+    case kProcessorIa64: return "ia64";
+    default: return "x86";
+  }
+}
+
+// The setup library's own section choice cannot be asked: in a 32-bit process on 64-bit Windows
+// it would choose for x86, while the native rundll32 chooses for the native processor.
+bool NameInfSections(uint32_t processorType, InstallPlan* plan) {
+  const char* platform = InfPlatformOf(processorType);
+  return Join(plan->infSections[0], kInfSectionNameSize, kInfSection, ".NT", platform) &&
+         Join(plan->infSections[1], kInfSectionNameSize, kInfSection, ".NT") &&
+         Join(plan->infSections[2], kInfSectionNameSize, kInfSection, "");
+}
+
+void ClearInfRoad(InstallPlan* plan) {
+  plan->infPath[0] = '\0';
+  for (char* section : plan->infSections) section[0] = '\0';
+}
+
 }  // namespace
 
 void TrimTrailingBackslash(char* directory, const LeadBytes& leadBytes) {
@@ -63,13 +87,13 @@ PlanResult BuildInstallPlan(SystemProbe probe, const char* baseDirectory, Instal
   plan->subdirectory = row->subdirectory;
   plan->mode = row->mode;
   plan->packageFile = row->packageFile;
-  plan->infSection = row->infSection;
-  plan->infPath[0] = '\0';
+  ClearInfRoad(plan);
   bool fits =
       Join(plan->driverDirectory, sizeof plan->driverDirectory, baseDirectory, row->subdirectory) &&
       Join(plan->commandLine, sizeof plan->commandLine, row->prefix, plan->driverDirectory,
            row->suffix) &&
-      (!row->infSection ||
-       Join(plan->infPath, sizeof plan->infPath, plan->driverDirectory, kInfSuffix));
+      (!row->infRoad ||
+       (Join(plan->infPath, sizeof plan->infPath, plan->driverDirectory, kInfSuffix) &&
+        NameInfSections(probe.processorType, plan)));
   return fits ? PLAN_READY : PLAN_TOO_LONG;
 }

@@ -10,6 +10,10 @@
 const size_t kDirectorySize = 160;
 // The base directory is read with room for this many characters, terminator included.
 const size_t kBaseDirectoryCapacity = 130;
+// The setup library takes the install section decorated for the native processor, then the one
+// for any NT system, then the plain one.
+const size_t kInfSectionCandidates = 3;
+const size_t kInfSectionNameSize = 32;
 
 struct InstallPlan {
   const char* subdirectory;  // below the base directory, e.g. "\Driver\Vista_64"
@@ -18,10 +22,10 @@ struct InstallPlan {
   LaunchMode mode;
   // A file of the driver folder that must be there before the command can do anything, or null.
   const char* packageFile;
-  // On the INF road: the section the command installs and the INF's full path, which the setup
-  // library is asked to read first; null and empty on the other road.
-  const char* infSection;
+  // On the INF road: the INF's full path, which the setup library is asked to read first, and
+  // the names it takes the install section by, in the order it tries them; empty on the other.
   char infPath[kProgramPathSize];
+  char infSections[kInfSectionCandidates][kInfSectionNameSize];
 };
 
 enum PlanResult {

@@ -15,21 +15,41 @@ InstallReport Report(InstallOutcome outcome, const char* subject = "") {
   InstallReport report;
   report.outcome = outcome;
   lstrcpynA(report.subject, subject, sizeof report.subject);
+  report.sectionsLookedFor[0] = '\0';
   report.infLine = 0;
   report.followUps = FOLLOW_UP_NONE;
   return report;
+}
+
+// Appends `piece` to the text of `length` characters in `text`, cut short where it would not fit.
+size_t AppendBounded(char* text, size_t length, size_t size, const char* piece) {
+  lstrcpynA(text + length, piece, static_cast<int>(size - length));
+  return length + strlen(text + length);
+}
+
+// "A.NTamd64, A.NT, A".
+void ListSections(const InstallPlan& plan, char* list, size_t size) {
+  size_t length = 0;
+  list[0] = '\0';
+  for (const char* section : plan.infSections) {
+    if (length) length = AppendBounded(list, length, size, ", ");
+    length = AppendBounded(list, length, size, section);
+  }
 }
 
 // rundll32 would end as quietly after an INF it rejects as after one it installs, so the setup
 // library is asked first; where it cannot be asked, rundll32 runs as it always did.
 bool InfRejected(const InstallPlan& plan, InstallReport* report) {
   unsigned line = 0;
-  switch (CheckInf(plan.infPath, plan.infSection, &line)) {
+  switch (CheckInf(plan, &line)) {
     case INF_UNREADABLE:
       *report = Report(INSTALL_INF_REJECTED, plan.infPath);
       report->infLine = line;
       return true;
-    case INF_NO_SECTION: *report = Report(INSTALL_INF_NO_SECTION, plan.infPath); return true;
+    case INF_NO_SECTION:
+      *report = Report(INSTALL_INF_NO_SECTION, plan.infPath);
+      ListSections(plan, report->sectionsLookedFor, sizeof report->sectionsLookedFor);
+      return true;
     case INF_USABLE:
     case INF_NOT_CHECKED: break;
   }
@@ -73,11 +93,11 @@ InstallReport RunInstall() {
     return Report(INSTALL_PACKAGE_MISSING, plan.driverDirectory);
   }
   InstallReport rejected;
-  if (plan.infSection && InfRejected(plan, &rejected)) return rejected;
+  if (plan.infPath[0] && InfRejected(plan, &rejected)) return rejected;
   uint32_t exitCode = 0;
   InstallOutcome outcome = OutcomeOfRun(RunCommand(plan.mode, plan.commandLine, &exitCode));
   bool namesCommand = outcome == INSTALL_NOT_STARTED || outcome == INSTALL_FAILED;
   InstallReport report = Report(outcome, namesCommand ? plan.commandLine : "");
-  if (outcome == INSTALL_FINISHED) report.followUps = FollowUpsOf(DecodeInstallerExit(exitCode));
+  report.followUps = FollowUpsOf(DecodeInstallerExit(exitCode));
   return report;
 }

@@ -25,8 +25,11 @@ struct InstallReport {
   // The driver folder for INSTALL_FOLDER_MISSING and INSTALL_PACKAGE_MISSING; the command line
   // for INSTALL_NOT_STARTED and INSTALL_FAILED; the INF for INSTALL_INF_*.
   char subject[kCommandLineSize];
-  unsigned infLine;   // for INSTALL_INF_REJECTED: the line the setup library named, or 0
-  uint8_t followUps;  // for INSTALL_FINISHED: FOLLOW_UP_* flags from the installer's exit code
+  // For INSTALL_INF_NO_SECTION: the install sections looked for, in the order they were.
+  char sectionsLookedFor[kInfSectionCandidates * (kInfSectionNameSize + 2)];
+  unsigned infLine;  // for INSTALL_INF_REJECTED: the line the setup library named, or 0
+  // For INSTALL_FINISHED and INSTALL_FAILED: FOLLOW_UP_* flags from the installer's exit code.
+  uint8_t followUps;
 };
 
 // Enters the driver folder for the running system below the current directory and runs its

@@ -17,14 +17,14 @@ struct InstallerExit {
 
 InstallerExit DecodeInstallerExit(uint32_t exitCode);
 
-// What the user still has to do after an installer that did not fail.
+// What the user still has to do after the installer has ended.
 enum FollowUp : uint8_t {
   FOLLOW_UP_NONE = 0,
   FOLLOW_UP_RESTART = 1,  // restart Windows
   FOLLOW_UP_PLUG_IN = 2,  // plug in the adapter: the driver waits in the driver store
 };
 
-// FOLLOW_UP_* flags; none for an installer that failed.
+// FOLLOW_UP_* flags; after a failure at most the restart.
 uint8_t FollowUpsOf(const InstallerExit& exit);
 
 #endif

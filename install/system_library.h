@@ -29,4 +29,14 @@ bool SystemFolderPath(const char* fileName, char* path, size_t size);
 // beside the program or in the current directory is never taken instead; null when it cannot.
 HMODULE LoadSystemLibrary(const char* fileName);
 
+typedef BOOL(WINAPI* SetDllDirectoryFn)(LPCSTR);
+typedef BOOL(WINAPI* SetDefaultDllDirectoriesFn)(DWORD);
+
+// Takes the current directory out of the search for DLLs loaded by bare name and, where the
+// system can, keeps that search to the system folder. Either function may be null: systems
+// without it keep their own search order.
+void KeepDllSearchToTheSystem();
+void KeepDllSearchToTheSystemWith(SetDllDirectoryFn setDllDirectory,
+                                  SetDefaultDllDirectoriesFn setDefaultDllDirectories);
+
 #endif

@@ -42,5 +42,6 @@
 #define IDS_FAIL_INF_NO_SECTION         210
 #define IDS_FOLLOW_UP_RESTART           211
 #define IDS_FOLLOW_UP_PLUG_IN           212
+#define IDS_FAILURE_RESTART             213
 
 #endif /* QB7_LX450_RESOURCE_H */

@@ -32,18 +32,22 @@ class NoticeText {
     Append(first);
   }
 
-  // The string `id`, with the subject in place of its "%s" and the number in place of "%u".
-  void AppendString(UINT id, const char* subject = "", unsigned number = 0) {
+  // The string `id`, with the subject in place of its first "%s", the detail in place of the
+  // second and the number in place of "%u".
+  void AppendString(UINT id, const char* subject = "", const char* detail = "",
+                    unsigned number = 0) {
     char format[256];
     LoadStringA(GetModuleHandleA(nullptr), id, format, sizeof format);
+    const char* texts[] = {subject, detail};
+    size_t textsUsed = 0;
     for (const char* c = format; *c; ++c) {
       bool placeholder = c[0] == '%' && (c[1] == 's' || c[1] == 'u');
       if (!placeholder) {
         AppendCharacter(*c);
-      } else if (*++c == 's') {
-        Append(subject);
-      } else {
+      } else if (*++c == 'u') {
         AppendNumber(number);
+      } else if (textsUsed < 2) {
+        Append(texts[textsUsed++]);
       }
     }
   }
@@ -70,15 +74,16 @@ UINT MessageFor(const InstallReport& report) {
   return IDS_FAIL_NOT_STARTED;
 }
 
-// "Install OK" stays the first line; what the user still has to do follows, a line each.
-void AppendFollowUps(uint8_t followUps, NoticeText* text) {
+// "Install OK" stays the first line; what the user still has to do follows, a line each. After a
+// failure the restart gets a line of its own: there is no installation left to finish.
+void AppendFollowUps(const InstallReport& report, NoticeText* text) {
+  UINT restart = report.outcome == INSTALL_FAILED ? IDS_FAILURE_RESTART : IDS_FOLLOW_UP_RESTART;
   const struct {
     uint8_t flag;
     UINT id;
-  } kLines[] = {{FOLLOW_UP_RESTART, IDS_FOLLOW_UP_RESTART},
-                {FOLLOW_UP_PLUG_IN, IDS_FOLLOW_UP_PLUG_IN}};
+  } kLines[] = {{FOLLOW_UP_RESTART, restart}, {FOLLOW_UP_PLUG_IN, IDS_FOLLOW_UP_PLUG_IN}};
   for (const auto& line : kLines) {
-    if (!(followUps & line.flag)) continue;
+    if (!(report.followUps & line.flag)) continue;
     text->Append("\n");
     text->AppendString(line.id);
   }
@@ -96,7 +101,7 @@ void ShowInstallNotice(HWND owner, const InstallReport& report) {
   LoadStringA(GetModuleHandleA(nullptr), IDS_STATUS_CAPTION, caption, sizeof caption);
   char buffer[kNoticeSize];
   NoticeText text(buffer, sizeof buffer);
-  text.AppendString(MessageFor(report), report.subject, report.infLine);
-  if (report.outcome == INSTALL_FINISHED) AppendFollowUps(report.followUps, &text);
+  text.AppendString(MessageFor(report), report.subject, report.sectionsLookedFor, report.infLine);
+  AppendFollowUps(report, &text);
   MessageBoxA(owner, buffer, caption, MB_OK | IconFor(report));
 }

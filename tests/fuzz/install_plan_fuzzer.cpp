@@ -167,6 +167,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SystemProbe probe;
   probe.osClass = reader.Byte();
   probe.bitness = reader.Byte();
+  const uint32_t kProcessorTypes[] = {586, 8664, 2200, 0};
+  probe.processorType = kProcessorTypes[reader.Byte() % 4];
   std::vector<char> text = reader.RestAsString();
   std::string base = text.data();
 

@@ -299,24 +299,33 @@ struct BadInfRow {
   const char* name;
   const char* content;
   const char* notice;  // before the INF's path
+  const char* tail;    // after it
 };
 
 const char kInfUnreadable[] = "The driver package's INF file could not be read:\n\n";
 const char kInfNoSection[] =
-    "The driver package's INF file has no install section AX88772.Ndi:\n\n";
+    "The driver package's INF file has no install section for this Windows:\n\n";
 const char kNothingInstalled[] = "\n\nNothing was installed.";
+const char kSectionsLookedFor[] =
+    "\n\nIt was searched for AX88772.Ndi.NTamd64, AX88772.Ndi.NT, AX88772.Ndi. "
+    "Nothing was installed.";
+// An INF whose only install section is named `section`, and installs something else.
+#define QB7_INF_WITH_ONLY_SECTION(section)                                                      \
+  "[Version]\r\nSignature=\"$Windows NT$\"\r\n\r\n[" section "]\r\nAddReg=Other.AddReg\r\n\r\n" \
+  "[Other.AddReg]\r\nHKCU,\"Software\\QB7_LX450 Test Package\",\"Installed\",0,\"Other\"\r\n"
 
 const BadInfRow kBadInfRows[] = {
-    {"NoInstallSection",
-     "[Version]\r\nSignature=\"$Windows NT$\"\r\n\r\n[Other.Ndi]\r\nAddReg=Other.AddReg\r\n\r\n"
-     "[Other.AddReg]\r\nHKCU,\"Software\\QB7_LX450 Test Package\",\"Installed\",0,\"Other\"\r\n",
-     kInfNoSection},
+    {"NoInstallSection", QB7_INF_WITH_ONLY_SECTION("Other.Ndi"), kInfNoSection, kSectionsLookedFor},
+    // On 64-bit Windows the setup library passes over a section decorated for x86.
+    {"OnlyForAnotherProcessor", QB7_INF_WITH_ONLY_SECTION("AX88772.Ndi.NTx86"), kInfNoSection,
+     kSectionsLookedFor},
     {"Garbage", "\x01\x02 this is no INF file \xff\xfe\r\n[[[\r\n=\r\n",
-     "The driver package's INF file could not be read at line 2:\n\n"},
+     "The driver package's INF file could not be read at line 2:\n\n", kNothingInstalled},
     {"UnclosedSectionName",
      "[Version]\r\nSignature=\"$Windows NT$\"\r\n[AX88772.Ndi\r\nAddReg=AX88772.Ndi.AddReg\r\n",
-     "The driver package's INF file could not be read at line 3:\n\n"},
-    {"NoVersionSection", "[AX88772.Ndi]\r\nAddReg=AX88772.Ndi.AddReg\r\n", kInfUnreadable},
+     "The driver package's INF file could not be read at line 3:\n\n", kNothingInstalled},
+    {"NoVersionSection", "[AX88772.Ndi]\r\nAddReg=AX88772.Ndi.AddReg\r\n", kInfUnreadable,
+     kNothingInstalled},
 };
 
 // Names the row in test names and messages.
@@ -333,7 +342,7 @@ TEST_P(RejectedInf, IsNamedInTheNoticeAndNothingRuns) {
   ASSERT_TRUE(StartProgram("winxp64"));
   HWND notice = PressInstallAndWaitForNotice();
   ASSERT_NE(notice, nullptr);
-  EXPECT_EQ(MessageBoxText(notice), row.notice + Base() + kXpInf + kNothingInstalled);
+  EXPECT_EQ(MessageBoxText(notice), row.notice + Base() + kXpInf + row.tail);
   EXPECT_EQ(Probe(notice).shownIcon, ShownIcon::kError);
   EXPECT_FALSE(IsInstalled()) << "the setup library installed from the rejected INF";
   EXPECT_FALSE(FileExists(standinLog_)) << "the stand-in ran on the 2000/XP road";
@@ -346,15 +355,19 @@ struct FailingInstallerRow {
   const char* name;
   const char* variable;
   const char* value;
-  bool installs;  // whether the stand-in installs the package before it fails
-  bool ends;      // whether it records its own end
+  bool installs;     // whether the stand-in installs the package before it fails
+  bool ends;         // whether it records its own end
+  const char* tail;  // what the notice says after the failure
 };
 
 const FailingInstallerRow kFailingInstallerRows[] = {
-    {"ExitsWithFailureCode", "QB7_STANDIN_EXIT", "0x80010000", true, true},
-    // The failure bit wins over the restart bit: there is nothing to finish by restarting.
-    {"FailsAndAsksForARestart", "QB7_STANDIN_EXIT", "0xC0010000", true, true},
-    {"Crashes", "QB7_STANDIN_CRASH", "1", false, false},
+    {"ExitsWithFailureCode", "QB7_STANDIN_EXIT", "0x80010000", true, true, ""},
+    // There is no installation left to finish by restarting, but Windows must still restart.
+    {"FailsAndAsksForARestart", "QB7_STANDIN_EXIT", "0xC0010000", true, true,
+     "\nRestart Windows before you try the installation again."},
+    // A package counted as failed is a failure, whether or not the failure bit is set.
+    {"CountsAFailedPackageWithoutTheFailureBit", "QB7_STANDIN_EXIT", "0x00010000", true, true, ""},
+    {"Crashes", "QB7_STANDIN_CRASH", "1", false, false, ""},
 };
 
 // Names the row in test names and messages.
@@ -371,7 +384,7 @@ TEST_P(FailingInstaller, IsWaitedForAndReportedAsAFailure) {
   ASSERT_NE(notice, nullptr);
   EXPECT_FALSE(IsImageRunning(kVistaInstaller)) << "the notice came while the installer ran";
   std::string command = medium_ + "\\Driver\\Vista_64\\DPInst64.exe /lm /sw /sa";
-  EXPECT_EQ(MessageBoxText(notice), NoticeText(IDS_FAIL_INSTALLER_FAILED, command));
+  EXPECT_EQ(MessageBoxText(notice), NoticeText(IDS_FAIL_INSTALLER_FAILED, command) + row.tail);
   EXPECT_EQ(Probe(notice).shownIcon, ShownIcon::kError);
   std::vector<StandinRun> runs = ReadStandinLog(standinLog_);
   ASSERT_EQ(runs.size(), 1u);

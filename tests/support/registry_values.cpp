@@ -2,19 +2,26 @@
 
 #include <vector>
 
+bool WriteRegistryString(HKEY root, const std::string& key, const char* name, const char* value) {
+  HKEY handle;
+  if (RegCreateKeyExA(root, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &handle, nullptr) !=
+      ERROR_SUCCESS) {
+    return false;
+  }
+  LONG status = RegSetValueExA(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                               lstrlenA(value) + 1);
+  RegCloseKey(handle);
+  return status == ERROR_SUCCESS;
+}
+
 // Wine reads the version at process start, from this key per exe file name before the
 // prefix-wide setting, which lets each test give each child its own system.
 bool SetReportedVersion(const char* exeFileName, const char* version) {
-  std::string key = std::string("Software\\Wine\\AppDefaults\\") + exeFileName;
-  HKEY handle;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                      &handle, nullptr) != ERROR_SUCCESS) {
-    return false;
-  }
-  LONG status = RegSetValueExA(handle, "Version", 0, REG_SZ, reinterpret_cast<const BYTE*>(version),
-                               lstrlenA(version) + 1);
-  RegCloseKey(handle);
-  return status == ERROR_SUCCESS;
+  return WriteRegistryString(HKEY_CURRENT_USER, AppDefaultsKey(exeFileName), "Version", version);
+}
+
+std::string AppDefaultsKey(const char* exeFileName) {
+  return std::string("Software\\Wine\\AppDefaults\\") + exeFileName;
 }
 
 bool ReadRegistryString(HKEY root, const char* key, const char* name, std::string* value,

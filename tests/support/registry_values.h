@@ -6,6 +6,12 @@
 
 #include <string>
 
+// HKCU\Software\Wine\AppDefaults\`exeFileName`: what Wine sets for processes of that exe file
+// name alone, such as their Windows version or, below DllOverrides, how they load a DLL.
+std::string AppDefaultsKey(const char* exeFileName);
+
+bool WriteRegistryString(HKEY root, const std::string& key, const char* name, const char* value);
+
 // Makes Wine report `version` ("win98", "win7", ...) to every process of that exe file name
 // started from now on.
 bool SetReportedVersion(const char* exeFileName, const char* version);

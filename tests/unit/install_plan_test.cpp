@@ -11,8 +11,8 @@ namespace {
 
 const char kXpCommandHead[] = "rundll32.exe setupapi.dll,InstallHinfSection AX88772.Ndi 132 ";
 
-SystemProbe Probe(uint8_t osClass, uint8_t bitness) {
-  SystemProbe probe = {osClass, bitness};
+SystemProbe Probe(uint8_t osClass, uint8_t bitness, uint32_t processorType = 0) {
+  SystemProbe probe = {osClass, bitness, processorType};
   return probe;
 }
 
@@ -113,32 +113,44 @@ TEST(BuildInstallPlan, DriveRootGivesASingleBackslash) {
 }
 
 // The INF road names the file it cannot do without, so a half-copied folder is caught before
-// rundll32 ends quietly, and the INF and section the setup library is asked about first; the
+// rundll32 ends quietly, and the INF and the install sections the setup library is asked about
+// first, decorated for the native processor as rundll32's setup library decorates them; the
 // installer programs of the Vista road are checked by starting them.
 TEST(BuildInstallPlan, NamesThePackageFileAndInfOnlyOnTheInfRoad) {
   const struct {
     uint8_t osClass;
     uint8_t bitness;
+    uint32_t processorType;
     const char* packageFile;
     const char* infPath;
+    const char* decoratedSection;
   } kRows[] = {
-      {OS_NT4, 32, "Ax88772.inf", "C:\\Setup\\Driver\\Win2000_WinXP\\Ax88772.inf"},
-      {OS_WIN2000, 64, "Ax88772.inf", "C:\\Setup\\Driver\\WinXP_64\\Ax88772.inf"},
-      {OS_WINXP, 32, "Ax88772.inf", "C:\\Setup\\Driver\\Win2000_WinXP\\Ax88772.inf"},
-      {OS_VISTA, 32, nullptr, ""},
-      {OS_VISTA, 64, nullptr, ""},
+      {OS_NT4, 32, 586, "Ax88772.inf", "C:\\Setup\\Driver\\Win2000_WinXP\\Ax88772.inf",
+       "AX88772.Ndi.NTx86"},
+      {OS_WIN2000, 64, 8664, "Ax88772.inf", "C:\\Setup\\Driver\\WinXP_64\\Ax88772.inf",
+       "AX88772.Ndi.NTamd64"},
+      {OS_WIN2000, 64, 2200, "Ax88772.inf", "C:\\Setup\\Driver\\WinXP_64\\Ax88772.inf",
+       "AX88772.Ndi.NTia64"},
+      {OS_WINXP, 32, 0, "Ax88772.inf", "C:\\Setup\\Driver\\Win2000_WinXP\\Ax88772.inf",
+       "AX88772.Ndi.NTx86"},
+      {OS_VISTA, 32, 586, nullptr, "", ""},
+      {OS_VISTA, 64, 8664, nullptr, "", ""},
   };
   for (const auto& row : kRows) {
-    SCOPED_TRACE(int(row.osClass));
+    SCOPED_TRACE(testing::Message() << int(row.osClass) << ", processor " << row.processorType);
     InstallPlan plan;
-    ASSERT_EQ(PLAN_READY, BuildInstallPlan(Probe(row.osClass, row.bitness), "C:\\Setup", &plan));
+    ASSERT_EQ(PLAN_READY, BuildInstallPlan(Probe(row.osClass, row.bitness, row.processorType),
+                                           "C:\\Setup", &plan));
     EXPECT_STREQ(row.infPath, plan.infPath);
+    EXPECT_STREQ(row.decoratedSection, plan.infSections[0]);
     if (row.packageFile) {
       EXPECT_STREQ(row.packageFile, plan.packageFile);
-      EXPECT_STREQ("AX88772.Ndi", plan.infSection);
+      EXPECT_STREQ("AX88772.Ndi.NT", plan.infSections[1]);
+      EXPECT_STREQ("AX88772.Ndi", plan.infSections[2]);
     } else {
       EXPECT_EQ(nullptr, plan.packageFile);
-      EXPECT_EQ(nullptr, plan.infSection);
+      EXPECT_STREQ("", plan.infSections[1]);
+      EXPECT_STREQ("", plan.infSections[2]);
     }
   }
 }

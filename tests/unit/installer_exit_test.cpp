@@ -19,12 +19,17 @@ TEST(DecodeInstallerExit, ReadsFlagsAndCountsAndWhatIsLeftToDo) {
       {0x00000100, false, false, 0, 1, 0, FOLLOW_UP_PLUG_IN},
       {0x00000201, false, false, 0, 2, 1, FOLLOW_UP_NONE},
       {0x40000100, false, true, 0, 1, 0, FOLLOW_UP_RESTART | FOLLOW_UP_PLUG_IN},
-      // A failure says nothing more to do, whatever else the code holds.
+      // After a failure only the restart is left to say.
       {0x80010000, true, false, 1, 0, 0, FOLLOW_UP_NONE},
-      {0xC0010100, true, true, 1, 1, 0, FOLLOW_UP_NONE},
-      // A crash's exception code has the top bit set too.
+      {0xC0010100, true, true, 1, 1, 0, FOLLOW_UP_RESTART},
+      // A package counted as failed is a failure without the flag too.
+      {0x00010000, true, false, 1, 0, 0, FOLLOW_UP_NONE},
+      {0x00010101, true, false, 1, 1, 1, FOLLOW_UP_NONE},
+      {0x40020001, true, true, 2, 0, 1, FOLLOW_UP_RESTART},
+      {0x00FFFFFF, true, false, 255, 255, 255, FOLLOW_UP_NONE},
+      // A crash's exception code has the top bits set too, but counts no failed package.
       {0xC0000005, true, true, 0, 0, 5, FOLLOW_UP_NONE},
-      {0x00FFFFFF, false, false, 255, 255, 255, FOLLOW_UP_NONE},
+      {0xC0000409, true, true, 0, 4, 9, FOLLOW_UP_NONE},
   };
   for (const auto& row : kRows) {
     SCOPED_TRACE(testing::Message() << std::hex << row.exitCode);

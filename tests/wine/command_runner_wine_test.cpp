@@ -12,6 +12,7 @@
 #include "child_process.h"
 #include "install/command_runner.h"
 #include "install/runner_seams.h"
+#include "install/system_library.h"
 #include "scratch_folder.h"
 
 namespace {
@@ -261,6 +262,47 @@ TEST(RunCommand, OverlongLineIsRefusedNotCut) {
     EXPECT_EQ(RUN_TOO_LONG, run.result);
     EXPECT_LT(run.elapsedMs, kSleepMs);
     EXPECT_EQ(0u, FindProcessByImageName(kSleeper));
+  }
+}
+
+// What the start-up asked of the DLL search, as the documented calls record it. Wine keeps
+// searching the current directory after SetDllDirectoryA("") (measured with Wine 8.0), so the
+// calls are stood in for rather than their effect looked for.
+std::vector<std::string> gDllSearchCalls;
+
+BOOL WINAPI RecordSetDllDirectory(LPCSTR directory) {
+  gDllSearchCalls.push_back(std::string("SetDllDirectory(") + (directory ? "\"" : "") +
+                            (directory ? directory : "null") + (directory ? "\")" : ")"));
+  return TRUE;
+}
+
+BOOL WINAPI RecordSetDefaultDllDirectories(DWORD flags) {
+  gDllSearchCalls.push_back("SetDefaultDllDirectories(" + std::to_string(flags) + ")");
+  return TRUE;
+}
+
+// Windows XP SP1 to 7 without the update have SetDllDirectory but not SetDefaultDllDirectories:
+// there the one call alone must take the current directory, a driver folder anyone could have
+// written to, out of the search for a DLL named bare; systems with neither keep their own.
+TEST(KeepDllSearchToTheSystem, UsesWhatTheSystemHasOfTheTwoCalls) {
+  const std::string kOutOfCurrentDirectory = "SetDllDirectory(\"\")";
+  const std::string kSystemFolderOnly = "SetDefaultDllDirectories(2048)";  // ..._SYSTEM32
+  const struct {
+    bool hasSetDllDirectory, hasSetDefaultDllDirectories;
+    std::vector<std::string> calls;
+  } kRows[] = {
+      {true, false, {kOutOfCurrentDirectory}},
+      {true, true, {kOutOfCurrentDirectory, kSystemFolderOnly}},
+      {false, true, {kSystemFolderOnly}},
+      {false, false, {}},
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(testing::Message() << row.hasSetDllDirectory << row.hasSetDefaultDllDirectories);
+    gDllSearchCalls.clear();
+    KeepDllSearchToTheSystemWith(
+        row.hasSetDllDirectory ? RecordSetDllDirectory : nullptr,
+        row.hasSetDefaultDllDirectories ? RecordSetDefaultDllDirectories : nullptr);
+    EXPECT_EQ(row.calls, gDllSearchCalls);
   }
 }
 

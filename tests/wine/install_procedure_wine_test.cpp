@@ -2,6 +2,8 @@
 // under a chosen reported Windows version, with the stand-in installer and our test package.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <ostream>
 #include <string>
 
 #include "child_process.h"
@@ -86,9 +88,10 @@ class RunInstallOnWine : public testing::Test {
     LayOutDriverFolder(base, "Vista_64", "DPInst64.exe");
   }
 
-  InstallRun RunInstallAs(const char* version, const std::string& currentDirectory) {
+  InstallRun RunInstallAs(const char* version, const std::string& currentDirectory,
+                          const std::string& childPath = SiblingPath(kInstallChild)) {
     EXPECT_TRUE(SetReportedVersion(kInstallChild, version));
-    ChildRun child = RunChild(SiblingPath(kInstallChild), currentDirectory, kChildTimeoutMs);
+    ChildRun child = RunChild('"' + childPath + '"', currentDirectory, kChildTimeoutMs);
     EXPECT_TRUE(child.started);
     EXPECT_TRUE(child.ended) << "the install did not end within " << kChildTimeoutMs << " ms";
     InstallRun run = {child.ended, FieldValue(child.output, "outcome"),
@@ -159,18 +162,114 @@ TEST_F(RunInstallOnWine, XpFamilyHasTheNativeSetupLibraryInstallOurInf) {
   }
 }
 
-// In the Japanese code page the medium folder 表 ends in the byte of a backslash (95 5C), which
-// is no backslash. Runs as its own test with LANG=ja_JP.UTF-8, which gives Wine code page 932.
+struct XpInfRow {
+  const char* name;
+  const char* installSection;  // the name the test INF's install section is given
+  bool emptySection;           // the section is there but has no line
+  const char* usableIn;        // the prefixes, "32" or "64", whose setup library would take it
+  // How the child loads setupapi.dll (Wine's per-program DllOverrides), or null: "" makes every
+  // load fail, "native,builtin" lets a stand-in beside the child answer a bare-name load.
+  const char* setupLibraryOverride;
+};
+
+const XpInfRow kXpInfRows[] = {
+    {"Plain", "AX88772.Ndi", false, "32 64", nullptr},
+    {"AnyNt", "AX88772.Ndi.NT", false, "32 64", nullptr},
+    {"Amd64Only", "AX88772.Ndi.NTamd64", false, "64", nullptr},
+    {"X86Only", "AX88772.Ndi.NTx86", false, "32", nullptr},
+    // The setup library counts 0 lines in an empty section and -1 where there is none.
+    {"EmptySection", "AX88772.Ndi", true, "32 64", nullptr},
+    // Where the setup library cannot be asked, rundll32 runs as it always did.
+    {"SetupLibraryMissing", "AX88772.Ndi", false, "32 64", ""},
+    // Only the system folder's setup library is asked, never one beside the program.
+    {"StandInBesideTheProgram", "AX88772.Ndi", false, "32 64", "native,builtin"},
+};
+
+// Names the row in test names and messages.
+void PrintTo(const XpInfRow& row, std::ostream* out) { *out << row.name; }
+
+class XpInfOnWine : public RunInstallOnWine, public testing::WithParamInterface<XpInfRow> {
+ protected:
+  void TearDown() override {
+    DeleteRegistryValue(HKEY_CURRENT_USER, OverrideKey().c_str(), "setupapi");
+    RunInstallOnWine::TearDown();
+  }
+
+  static std::string OverrideKey() { return AppDefaultsKey(kInstallChild) + "\\DllOverrides"; }
+
+  // The test INF with its install section renamed, or emptied.
+  static std::string InfOf(const XpInfRow& row) {
+    std::string inf = ReadTextFile(gui_driver::ToWindowsPath(QB7_TEST_INF_HOST_PATH));
+    const std::string header = "[AX88772.Ndi]";
+    const std::string body = "AddReg=AX88772.Ndi.AddReg";
+    size_t at = inf.find(header);
+    EXPECT_NE(std::string::npos, at);
+    if (row.emptySection) inf.erase(inf.find(body, at), body.size());
+    return inf.replace(at, header.size(), std::string("[") + row.installSection + "]");
+  }
+
+  // A copy of the install child with the stand-in setup library beside it.
+  std::string ChildBesideAStandInSetupLibrary() {
+    std::string folder = scratch_ + "\\child";
+    EXPECT_TRUE(MakeFolders(folder));
+    EXPECT_TRUE(CopyFileTo(SiblingPath(kInstallChild), folder + "\\" + kInstallChild));
+    EXPECT_TRUE(CopyFileTo(SiblingPath("qb7_dummy_setupapi.dll"), folder + "\\setupapi.dll"));
+    return folder + "\\" + kInstallChild;
+  }
+};
+
+// The setup library that rundll32 hands the section to takes it decorated for the native
+// processor, for any NT, or plain; the check before rundll32 runs must take the same, and refuse
+// only an INF whose install section is for another processor.
+TEST_P(XpInfOnWine, IsCheckedAsTheNativeSetupLibraryReadsIt) {
+  const XpInfRow& row = GetParam();
+  std::string driver =
+      LayOutDriverFolder(medium_, PrefixBitness() == 64 ? "WinXP_64" : "Win2000_WinXP", nullptr);
+  std::ofstream(driver + "\\Ax88772.inf", std::ios::binary | std::ios::trunc) << InfOf(row);
+  std::string child = SiblingPath(kInstallChild);
+  if (row.setupLibraryOverride) {
+    ASSERT_TRUE(WriteRegistryString(HKEY_CURRENT_USER, OverrideKey(), "setupapi",
+                                    row.setupLibraryOverride));
+    if (*row.setupLibraryOverride) child = ChildBesideAStandInSetupLibrary();
+  }
+  InstallRun run = RunInstallAs("winxp", medium_, child);
+  ASSERT_TRUE(run.ended);
+  bool usable =
+      std::string(row.usableIn).find(std::to_string(PrefixBitness())) != std::string::npos;
+  if (!usable) {
+    EXPECT_EQ(Outcome(INSTALL_INF_NO_SECTION), run.outcome) << run.output;
+    EXPECT_PRED2(SamePath, driver + "\\Ax88772.inf", run.subject);
+    EXPECT_FALSE(PackageInstalled());
+    return;
+  }
+  EXPECT_EQ(Outcome(INSTALL_FINISHED), run.outcome) << run.output;
+  EXPECT_EQ(!row.emptySection, PackageInstalled()) << "the setup library installed the section";
+}
+
+INSTANTIATE_TEST_SUITE_P(Sections, XpInfOnWine, testing::ValuesIn(kXpInfRows));
+
+// In the Japanese code page a medium folder may end in a character whose second byte is that
+// of a backslash (表 is 95 5C, ― is 81 5C), which is no backslash. Runs as its own test with
+// LANG=ja_JP.UTF-8, which gives Wine code page 932.
 TEST_F(RunInstallOnWine, DoubleByteFolderNameEndingIn5C) {
   if (GetACP() != 932) GTEST_SKIP() << "runs only in the Japanese code page, not " << GetACP();
-  std::string folder = scratch_ + "\\\x83\x68\x83\x89\x83\x43\x83\x6F\x95\x5C";  // ドライバ表
-  ASSERT_TRUE(MakeFolders(folder));
-  std::string driver = LayOutDriverFolder(folder, VistaFolder(), VistaInstaller());
-  InstallRun run = RunInstallAs("win7", folder);
-  ASSERT_TRUE(run.ended);
-  EXPECT_EQ(Outcome(INSTALL_FINISHED), run.outcome) << run.output;
-  EXPECT_PRED2(SamePath, driver, run.cwd);
-  EXPECT_EQ(1u, CountStartRecords(ReadTextFile(log_))) << "the installer did not run once";
+  const char* const kFolderNames[] = {
+      "\x83\x68\x83\x89\x83\x43\x83\x6F\x95\x5C",  // ドライバ表
+      "\x83\x68\x83\x89\x83\x43\x83\x6F\x81\x5C",  // ドライバ―
+  };
+  for (const char* name : kFolderNames) {
+    SCOPED_TRACE(testing::Message()
+                 << "folder ending in " << std::hex << (unsigned(name[8]) & 0xFF) << " 5C");
+    std::string folder = scratch_ + "\\" + name;
+    ASSERT_TRUE(MakeFolders(folder));
+    std::string driver = LayOutDriverFolder(folder, VistaFolder(), VistaInstaller());
+    DeleteFileA(log_.c_str());
+    InstallRun run = RunInstallAs("win7", folder);
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(Outcome(INSTALL_FINISHED), run.outcome) << run.output;
+    EXPECT_PRED2(SamePath, driver, run.cwd);
+    EXPECT_EQ(1u, CountStartRecords(ReadTextFile(log_))) << "the installer did not run once";
+  }
 }
 
 TEST_F(RunInstallOnWine, UnrecognisedSystemRunsNothing) {
