@@ -13,9 +13,17 @@ FUZZ_SECONDS ?= 60
 TEST_ARCH ?= $(eval TEST_ARCH := $(shell tools/can_run_32bit.sh && echo i686 || echo x86_64))$(TEST_ARCH)
 BUILD := build
 TEST_BUILD = $(BUILD)/test-$(TEST_ARCH)
+# `make run` starts the shipped program; where 32-bit code cannot run, the same sources built
+# for x86_64 without tests stand in for it.
+RUN_BUILD = $(if $(filter i686,$(TEST_ARCH)),$(BUILD)/product,$(BUILD)/product-x86_64)
 XVFB := xvfb-run -a -s "-screen 0 1024x768x24"
 
-.PHONY: all deps product native fuzz lint test-build test run dist bench clean
+# configure(build folder, toolchain file or empty, cmake options): CMake reads the toolchain
+# file on the first configure only, and warns that it went unused when it is given again.
+configure = cmake -S . -B $(1) $(if $(2),$$([ -f $(1)/CMakeCache.txt ] || \
+  echo -DCMAKE_TOOLCHAIN_FILE=$(2))) $(3)
+
+.PHONY: all deps product native fuzz lint test-build test run dist bench clean $(BUILD)/product-x86_64
 
 all: product
 
@@ -23,19 +31,26 @@ deps:
 	@tools/install-deps.sh
 
 product: deps
-	cmake -S . -B $(BUILD)/product -DCMAKE_BUILD_TYPE=MinSizeRel -DQB7_TESTS=OFF \
-	  -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-mingw.cmake
+	$(call configure,$(BUILD)/product,cmake/toolchain-i686-mingw.cmake,\
+	  -DCMAKE_BUILD_TYPE=MinSizeRel -DQB7_TESTS=OFF)
 	cmake --build $(BUILD)/product -j $(JOBS)
 
-# The decision core on the host, under AddressSanitizer and UndefinedBehaviorSanitizer.
+$(BUILD)/product-x86_64: deps
+	$(call configure,$@,cmake/toolchain-x86_64-mingw.cmake,\
+	  -DCMAKE_BUILD_TYPE=MinSizeRel -DQB7_TESTS=OFF)
+	cmake --build $@ -j $(JOBS)
+
+# The decision core on the host, under AddressSanitizer and UndefinedBehaviorSanitizer: builds
+# and runs its unit tests.
 native: deps
-	cmake -S . -B $(BUILD)/native -DCMAKE_BUILD_TYPE=Debug -DQB7_SANITIZE=ON
+	$(call configure,$(BUILD)/native,,-DCMAKE_BUILD_TYPE=Debug -DQB7_SANITIZE=ON)
 	cmake --build $(BUILD)/native -j $(JOBS)
+	ctest --test-dir $(BUILD)/native --output-on-failure
 
 # The same under clang, then each fuzzer for FUZZ_SECONDS from the committed seeds.
 fuzz: deps
-	CC=clang-14 CXX=clang++-14 cmake -S . -B $(BUILD)/fuzz -DCMAKE_BUILD_TYPE=Debug \
-	  -DQB7_SANITIZE=ON -DQB7_FUZZ_SECONDS=$(FUZZ_SECONDS)
+	CC=clang-14 CXX=clang++-14 $(call configure,$(BUILD)/fuzz,,-DCMAKE_BUILD_TYPE=Debug \
+	  -DQB7_SANITIZE=ON -DQB7_FUZZ_SECONDS=$(FUZZ_SECONDS))
 	cmake --build $(BUILD)/fuzz -j $(JOBS)
 	ctest --test-dir $(BUILD)/fuzz --output-on-failure
 
@@ -44,19 +59,19 @@ lint: deps
 	tools/lint.sh
 
 test-build: product
-	cmake -S . -B $(TEST_BUILD) -DCMAKE_BUILD_TYPE=MinSizeRel \
-	  -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-$(TEST_ARCH)-mingw.cmake \
-	  -DQB7_PRODUCT_EXE=$(CURDIR)/$(BUILD)/product/ui/QB7_LX450.exe
+	$(call configure,$(TEST_BUILD),cmake/toolchain-$(TEST_ARCH)-mingw.cmake,\
+	  -DCMAKE_BUILD_TYPE=MinSizeRel -DQB7_PRODUCT_EXE=$(CURDIR)/$(BUILD)/product/ui/QB7_LX450.exe)
 	cmake --build $(TEST_BUILD) -j $(JOBS)
 
 test: native fuzz lint test-build
-	ctest --test-dir $(BUILD)/native --output-on-failure
 	tools/stop_wine.sh $(TEST_BUILD)
 	$(XVFB) ctest --test-dir $(TEST_BUILD) --output-on-failure; status=$$?; \
 	  tools/stop_wine.sh $(TEST_BUILD); exit $$status
 
-run: test-build
-	tools/run_sample.sh $(TEST_BUILD)
+run: product
+	@[ $(TEST_ARCH) = i686 ] || { echo "This machine cannot run 32-bit code: running the" \
+	  "same program built for x86_64."; $(MAKE) --no-print-directory $(RUN_BUILD); }
+	tools/run_sample.sh $(RUN_BUILD)
 
 # DRIVER_PACKAGE=folder with Driver\... of a real driver package; the sample one otherwise.
 # SIGN_CERT and SIGN_KEY, or SIGN_PKCS12, sign the program (SIGN_PASS, SIGN_URL, TIMESTAMP_URL).
