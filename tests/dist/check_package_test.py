@@ -99,6 +99,13 @@ def from_sample(relative=""):
     return change
 
 
+def chain(*changes):
+    def change(package):
+        for step in changes:
+            step(package)
+    return change
+
+
 def released(change):
     """The change, checked for a signed medium (--release)."""
     def with_release(package):
@@ -112,6 +119,7 @@ def remove_package(package):
 
 
 X86_DISKS = "[SourceDisksNames.x86]\r\n1 = %DiskName%,,,\\x86\r\n"
+PLAIN_DISKS = "[SourceDisksNames]\r\n1 = %DiskName%,,,\\common\r\n"
 X64_INSTALL = "[AX88772.Ndi.NTamd64]"
 CATALOGS = "CatalogFile.NTx86   = ax88772_x86.cat\r\nCatalogFile.NTamd64 = ax88772_amd64.cat\r\n"
 STANDIN_LINE = "warning Driver/Vista_64/DPInst64.exe: the sample's stand-in: it installs nothing"
@@ -159,6 +167,10 @@ ROWS = [
      move("Win2000_WinXP/x86/ax88772.sys", "Win2000_WinXP/ax88772.sys"), 1,
      "error   Driver/Win2000_WinXP/x86/ax88772.sys: missing, named in [SourceDisksFiles] of "
      "Ax88772.inf"),
+    ("XpDiskForProcessorBeforePlain",
+     edit("Win2000_WinXP/Ax88772.inf", X86_DISKS, X86_DISKS + PLAIN_DISKS), 0,
+     "ok      Driver/Win2000_WinXP/Ax88772.inf: all 1 files named in [SourceDisksFiles.x86] and "
+     "[SourceDisksFiles] are present"),
     ("XpDiskForOtherProcessorOnly", edit("Win2000_WinXP/Ax88772.inf", X86_DISKS, ""), 1,
      "error   Driver/Win2000_WinXP/Ax88772.inf: [SourceDisksFiles] puts ax88772.sys on disk "
      "\"1\", which neither [SourceDisksNames.x86] nor [SourceDisksNames] lists"),
@@ -199,6 +211,11 @@ ROWS = [
           "CatalogFile = ax88772_amd64.cat\r\nCatalogFile.NT = ax88772_x86.cat\r\n"), 1,
      "error   Driver/Vista_64/ax88772_x86.cat: missing, named by CatalogFile.NT in Ax88772.inf: "
      "the driver package is not signed"),
+    ("CatalogNameQuotedWithSemicolon",
+     chain(move("Vista_32/ax88772_x86.cat", "Vista_32/ax88772;x86.cat"),
+           edit("Vista_32/Ax88772.inf", "= ax88772_x86.cat", '= "ax88772;x86.cat"')), 0,
+     "ok      Driver/Vista_32/ax88772;x86.cat: catalog file named by CatalogFile.NTx86 in "
+     "Ax88772.inf"),
     ("CatalogEmpty", write("Driver/Vista_64/ax88772_amd64.cat"), 0,
      "warning Driver/Vista_64/ax88772_amd64.cat: empty, named by CatalogFile.NTamd64 in "
      "Ax88772.inf: it signs nothing"),
