@@ -5,30 +5,42 @@
 # QB7_LX450-<version>.zip and as a CD image QB7_LX450-<version>.iso with AutoPlay, and
 # SHA256SUMS over those three. DRIVER_PACKAGE is a folder holding Driver\Win2000_WinXP,
 # Driver\WinXP_64, Driver\Vista_32 and Driver\Vista_64; without it the sample package of our own
-# goes in, which is for trying the program, not for installing a real adapter.
+# goes in, which is for trying the program, not for installing a real adapter. Every file of the
+# package goes on the medium as it is, byte for byte: its catalogs sign those bytes.
+# All or nothing: the four files are made in a staging folder and moved to OUTPUT_DIR once all
+# are done; a refusal or failure leaves no medium there, not even an earlier one.
 #
 # Signing (Authenticode, SHA-256): SIGN_CERT and SIGN_KEY (PEM), or SIGN_PKCS12; SIGN_PASS
 # unlocks the key, SIGN_URL is the vendor's address shown with the signature, TIMESTAMP_URL an
-# RFC 3161 time stamp server (none without it).
+# RFC 3161 time stamp server (none without it), SIGN_CAFILE the certificate authority the
+# signature is verified against when it is not among the system's. A signed medium is a
+# release: the sample's stand-in installers are refused on it.
 #
 # The same sources give the same bytes: every date on the medium is SOURCE_DATE_EPOCH, by
 # default the time of the last commit.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-build=$(cd "$1" && pwd)
-mkdir -p "$2"
-out=$(cd "$2" && pwd)
-package=$(cd "${3:-$build/medium}" && pwd)
+build=$(cd -- "$1" && pwd)
+mkdir -p -- "$2"
+out=$(cd -- "$2" && pwd)
+package=${3:-$build/medium}
 version=1.0.0.1
 program=QB7_LX450.exe
 folders=(Win2000_WinXP WinXP_64 Vista_32 Vista_64)
 zip_file=QB7_LX450-$version.zip
 iso_file=QB7_LX450-$version.iso
 volume_label=QB7_LX450
+medium_files=("$program" "$zip_file" "$iso_file" SHA256SUMS)
 
 # A refused package leaves no medium of an earlier run behind to be taken for this one.
-rm -f "$out/$program" "$out/$zip_file" "$out/$iso_file" "$out/SHA256SUMS"
-"$here/dist/check_package.py" "$package"
+for file in "${medium_files[@]}"; do
+  rm -f -- "$out/$file"
+done
+release=()
+[ -n "${SIGN_PKCS12:-}${SIGN_CERT:-}${SIGN_KEY:-}" ] && release=(--release)
+"$here/dist/check_package.py" "${release[@]}" -- "$package"
+"$here/dist/sign.sh" --check
+package=$(cd -- "$package" && pwd)
 
 if [ -z "${SOURCE_DATE_EPOCH:-}" ] &&
   ! SOURCE_DATE_EPOCH=$(git -C "$here" log -1 --format=%ct 2>/dev/null); then
@@ -37,46 +49,48 @@ if [ -z "${SOURCE_DATE_EPOCH:-}" ] &&
 fi
 export SOURCE_DATE_EPOCH TZ=UTC LC_ALL=C
 
-stage=$(mktemp -d)
-trap 'rm -rf "$stage"' EXIT
+# In OUTPUT_DIR, so that the finished files move there by renaming.
+stage=$(mktemp -d "$out/.staging-XXXXXX")
+trap 'rm -rf -- "$stage"' EXIT
 medium=$stage/medium
-mkdir -p "$medium"
+made=$stage/made
+mkdir -p "$medium" "$made"
 
 # The build links the program stripped already; strip would stamp the time into it again.
-cp "$build/ui/$program" "$stage/$program"
-"$here/dist/sign.sh" "$stage/$program"
-cp "$stage/$program" "$medium/"
+cp "$build/ui/$program" "$made/$program"
+"$here/dist/sign.sh" "$made/$program"
+cp "$made/$program" "$medium/"
 for folder in "${folders[@]}"; do
   mkdir -p "$medium/Driver/$folder"
-  cp -R "$package/Driver/$folder/." "$medium/Driver/$folder/"
+  # Links are followed: the medium holds files.
+  cp -RL -- "$package/Driver/$folder/." "$medium/Driver/$folder/"
 done
+# The one file of the medium the builder writes itself; Windows reads it with CRLF line ends.
 printf '%s\r\n' '[AutoRun]' "open=$program" "icon=$program,0" "label=$volume_label" \
   >"$medium/autorun.inf"
-# Windows tools read INF and text files; give them CRLF line endings whatever the source had.
-find "$medium" -type f \( -iname '*.inf' -o -iname '*.txt' -o -iname '*.ini' \) \
-  -exec sed -i 's/\r*$/\r/' {} +
 
 # What the archive and the image record besides the bytes: modes and dates, in name order.
 find "$medium" -type d -exec chmod 755 {} +
 find "$medium" -type f -exec chmod 644 {} +
 find "$medium" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 
-(cd "$medium" && find . -mindepth 1 | sed 's|^\./||' | sort | zip -q -X -@ "$out/$zip_file")
+(cd "$medium" && find . -mindepth 1 | sed 's|^\./||' | sort | zip -q -X -@ "$made/$zip_file")
 
 iso_date=$(date -d "@$SOURCE_DATE_EPOCH" +%Y%m%d%H%M%S00)
 # Every date given here; xorriso would only note SOURCE_DATE_EPOCH besides. Its banner and notes
 # are shown only when it fails.
 if ! log=$(env -u SOURCE_DATE_EPOCH xorriso -no_rc -report_about WARNING \
-  -outdev "$out/$iso_file" -volid "$volume_label" -joliet on -rockridge off \
+  -outdev "$made/$iso_file" -volid "$volume_label" -joliet on -rockridge off \
   -volume_date c "=$SOURCE_DATE_EPOCH" -volume_date m "=$SOURCE_DATE_EPOCH" \
   -volume_date uuid "$iso_date" -volume_date all_file_dates "=$SOURCE_DATE_EPOCH" \
   -map "$medium" / -commit 2>&1); then
   echo "$log" >&2
+  echo "the CD image could not be made: no medium written" >&2
   exit 1
 fi
 
-cp "$stage/$program" "$out/$program"
-(cd "$out" && sha256sum "$program" "$zip_file" "$iso_file" >SHA256SUMS)
-for file in "$program" "$zip_file" "$iso_file" SHA256SUMS; do
+(cd "$made" && sha256sum "$program" "$zip_file" "$iso_file" >SHA256SUMS)
+for file in "${medium_files[@]}"; do
+  mv -- "$made/$file" "$out/$file"
   echo "$out/$file"
 done

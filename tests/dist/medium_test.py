@@ -1,10 +1,11 @@
 #!/usr/bin/python3
 """Usage: medium_test.py SOURCE_DIR PRODUCT_BUILD PRODUCT_MACHINE TEST_BUILD [TEST_NAME...]
 
-The release medium as tools/make_dist.sh writes it: what the zip and the CD image hold, the
-checksums, the program signed with a throw-away certificate authority, and the typical road
-walked under Wine from the extracted CD image as a drive root. Exits 77 when every test it ran
-was skipped, after saying why."""
+The release medium as tools/make_dist.sh writes it: what the zip and the CD image hold, a
+vendor-shaped driver package passed through byte for byte, the checksums, the program signed
+with a throw-away certificate authority, what it refuses without leaving a medium, and the
+typical road walked under Wine from the extracted CD image as a drive root. Exits 77 when every
+test it ran was skipped, after saying why."""
 import calendar
 import hashlib
 import os
@@ -12,8 +13,11 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 import zipfile
+
+from driver_package import package_files, write_package
 
 SOURCE = PRODUCT_BUILD = PRODUCT_MACHINE = TEST_BUILD = ""
 PROGRAM = "QB7_LX450.exe"
@@ -27,9 +31,35 @@ MEDIUM_FILES = sorted([
     "Driver/Vista_32/Ax88772.inf", "Driver/Vista_32/Ax88772.cat", "Driver/Vista_32/DPInst32.exe",
     "Driver/Vista_64/Ax88772.inf", "Driver/Vista_64/Ax88772.cat", "Driver/Vista_64/DPInst64.exe",
 ])
+MEDIUM_OUTPUT = sorted([PROGRAM, ZIP, ISO, "SHA256SUMS"])
 TOOLS = {"xorriso": "xorriso", "osslsigncode": "osslsigncode", "openssl": "openssl",
-         "zip": "zip"}
-UNSET = ("SIGN_CERT", "SIGN_KEY", "SIGN_PKCS12", "SIGN_PASS", "SIGN_URL", "TIMESTAMP_URL")
+         "zip": "zip", "i686-w64-mingw32-gcc": "gcc-mingw-w64-i686",
+         "x86_64-w64-mingw32-gcc": "gcc-mingw-w64-x86-64"}
+UNSET = ("SIGN_CERT", "SIGN_KEY", "SIGN_PKCS12", "SIGN_PASS", "SIGN_URL", "TIMESTAMP_URL",
+         "SIGN_CAFILE", "DRIVER_PACKAGE")
+# A package folder name a shell would split or act on.
+PACKAGE_NAME = "vendor's package (v1.0) & $HOME; copy"
+# The tests' own installers for the vendor-shaped package: they record their start where the
+# walk reads the stand-in's record, and install nothing.
+INSTALLER_SOURCE = r"""
+#include <windows.h>
+#include <stdio.h>
+
+int main(void) {
+  char log[MAX_PATH], folder[MAX_PATH];
+  DWORD id = GetCurrentProcessId();
+  FILE *file;
+  if (!GetEnvironmentVariableA("QB7_STANDIN_LOG", log, sizeof log) ||
+      !GetCurrentDirectoryA(sizeof folder, folder) || !(file = fopen(log, "ab"))) {
+    return 0;
+  }
+  fprintf(file, "pid=%lu\tcwd=%s\tcmdline=%s\r\nend pid=%lu\r\n", id, folder,
+          GetCommandLineA(), id);
+  fclose(file);
+  return 0;
+}
+"""
+COMPILERS = {"x86": "i686-w64-mingw32-gcc", "amd64": "x86_64-w64-mingw32-gcc"}
 
 
 def missing_tools():
@@ -41,13 +71,33 @@ def run(command, **kwargs):
     return subprocess.run(command, capture_output=True, text=True, **kwargs)
 
 
-def make_dist(build, out, **signing):
+def run_make_dist(build, out, package=None, **environment):
     env = {key: value for key, value in os.environ.items() if key not in UNSET}
-    env.update(signing)
-    made = run([os.path.join(SOURCE, "tools", "make_dist.sh"), build, out], env=env)
+    env.update(environment)
+    return run([os.path.join(SOURCE, "tools", "make_dist.sh"), build, out] +
+               ([package] if package else []), env=env)
+
+
+def make_dist(build, out, package=None, **environment):
+    made = run_make_dist(build, out, package, **environment)
     if made.returncode != 0:
         raise AssertionError(f"make_dist.sh failed:\n{made.stdout}{made.stderr}")
     return made.stdout
+
+
+def own_installers(folder):
+    """The tests' own installer built for x86 and for amd64: machine to the program's bytes."""
+    source = os.path.join(folder, "installer.c")
+    with open(source, "w") as file:
+        file.write(INSTALLER_SOURCE)
+    installers = {}
+    for machine, compiler in COMPILERS.items():
+        program = os.path.join(folder, f"installer-{machine}.exe")
+        built = run([compiler, "-Os", "-s", "-mwindows", "-o", program, source])
+        if built.returncode != 0:
+            raise AssertionError(f"{compiler} failed:\n{built.stderr}")
+        installers[machine] = read(program)
+    return installers
 
 
 def extract_iso(iso, folder):
@@ -76,40 +126,67 @@ def commit_time():
     return int(run(["git", "-C", SOURCE, "log", "-1", "--format=%ct"]).stdout)
 
 
+def medium_in_zip(zip_path):
+    with zipfile.ZipFile(zip_path) as archive:
+        return {info.filename: archive.read(info) for info in archive.infolist()
+                if not info.is_dir()}
+
+
+def medium_in_tree(tree):
+    return {name: read(os.path.join(tree, name)) for name in tree_files(tree)}
+
+
 class Signer:
-    """A throw-away certificate authority and a code-signing certificate it issued."""
+    """A throw-away certificate authority and a code-signing certificate it issued; more
+    certificates, good or bad, on request."""
     PASSWORD = "medium test"
+    CODE_SIGNING = "extendedKeyUsage=codeSigning\n"
 
     def __init__(self, folder):
         self.folder = folder
         self.ca = self.path("ca.pem")
-        self.cert = self.path("vendor.pem")
+        self.ca_key = self.path("ca.key")
         self.key = self.path("vendor.key")
         self.pkcs12 = self.path("vendor.p12")
-        extensions = self.path("code_signing.cnf")
-        with open(extensions, "w") as file:
-            file.write("basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\n"
-                       "extendedKeyUsage=codeSigning\n")
         self.openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
-                     "-keyout", self.path("ca.key"), "-out", self.ca, "-subj", "/CN=QB7 Test CA",
+                     "-keyout", self.ca_key, "-out", self.ca, "-subj", "/CN=QB7 Test CA",
                      "-addext", "basicConstraints=critical,CA:TRUE",
                      "-addext", "keyUsage=critical,keyCertSign,cRLSign")
         self.openssl("req", "-newkey", "rsa:2048", "-nodes", "-keyout", self.key,
                      "-out", self.path("vendor.csr"), "-subj", "/CN=QB7 Test Vendor")
-        self.openssl("x509", "-req", "-in", self.path("vendor.csr"), "-CA", self.ca,
-                     "-CAkey", self.path("ca.key"), "-CAcreateserial", "-days", "2",
-                     "-extfile", extensions, "-out", self.cert)
+        with open(self.path("ca.cnf"), "w") as file:
+            file.write("[ca]\ndefault_ca = test\n[test]\ndatabase = index.txt\n"
+                       "new_certs_dir = .\nserial = serial\ndefault_md = sha256\n"
+                       "policy = any\nunique_subject = no\n[any]\ncommonName = supplied\n")
+        open(self.path("index.txt"), "w").close()
+        with open(self.path("serial"), "w") as file:
+            file.write("01\n")
+        self.cert = self.issue("vendor.pem")
         self.openssl("pkcs12", "-export", "-in", self.cert, "-inkey", self.key,
                      "-out", self.pkcs12, "-passout", f"pass:{self.PASSWORD}")
 
     def path(self, name):
         return os.path.join(self.folder, name)
 
-    @staticmethod
-    def openssl(*arguments):
-        made = run(["openssl", *arguments])
+    def issue(self, name, usage=CODE_SIGNING, dates=("-days", "2")):
+        """A certificate for the vendor's key with `usage` and the validity `dates` give."""
+        extensions = self.path(name + ".cnf")
+        with open(extensions, "w") as file:
+            file.write("basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\n" + usage)
+        self.openssl("ca", "-batch", "-notext", "-config", "ca.cnf", "-cert", self.ca,
+                     "-keyfile", self.ca_key, "-in", "vendor.csr", "-extfile", extensions,
+                     "-out", self.path(name), *dates)
+        return self.path(name)
+
+    def openssl(self, *arguments):
+        made = run(["openssl", *arguments], cwd=self.folder)
         if made.returncode != 0:
             raise AssertionError(f"openssl {arguments[0]} failed:\n{made.stderr}")
+
+    def pem(self, cert=None):
+        """The environment that signs with a PEM certificate and key, verified against this
+        authority."""
+        return {"SIGN_CERT": cert or self.cert, "SIGN_KEY": self.key, "SIGN_CAFILE": self.ca}
 
     def verify(self, program):
         return run(["osslsigncode", "verify", "-CAfile", self.ca, "-in", program])
@@ -127,6 +204,14 @@ class DistTest(unittest.TestCase):
         path = os.path.join(self.scratch, name)
         os.makedirs(path, exist_ok=True)
         return path
+
+    def vendor_package(self):
+        """The vendor-shaped package with the tests' own installers, below a folder name with
+        spaces and shell characters; returns the package folder and the files it holds."""
+        installers = own_installers(self.folder("installers"))
+        package = os.path.join(self.folder("packages"), PACKAGE_NAME)
+        write_package(package, installers)
+        return package, package_files(installers)
 
 
 class MediumLayout(DistTest):
@@ -146,14 +231,19 @@ class MediumLayout(DistTest):
         self.assertEqual(len(dates), 1, dates)
         self.assertLessEqual(abs(calendar.timegm(dates.pop() + (0, 0, 0)) - commit_time()), 1)
 
-    def test_iso_keeps_names_and_label_and_the_zip_bytes(self):
+    def test_iso_keeps_names_label_dates_and_the_zip_bytes(self):
         tree = extract_iso(os.path.join(self.out, ISO), self.folder("tree"))
         self.assertEqual(tree_files(tree), MEDIUM_FILES)
-        with zipfile.ZipFile(os.path.join(self.out, ZIP)) as archive:
-            for name in MEDIUM_FILES:
-                self.assertEqual(read(os.path.join(tree, name)), archive.read(name), name)
+        self.assertEqual(medium_in_tree(tree), medium_in_zip(os.path.join(self.out, ZIP)))
         info = run(["xorriso", "-no_rc", "-indev", os.path.join(self.out, ISO), "-pvd_info"])
         self.assertIn("Volume Id    : QB7_LX450\n", info.stdout)
+        # The volume's dates and every file's and folder's (extraction keeps the image's).
+        stamp = time.strftime("%Y%m%d%H%M%S00", time.gmtime(commit_time()))
+        for label in ("Creation Time", "Modif. Time"):
+            self.assertIn(f"{label}: {stamp}\n", info.stdout.replace("  :", ":"))
+        dates = {os.stat(os.path.join(root, name)).st_mtime
+                 for root, folders, files in os.walk(tree) for name in folders + files}
+        self.assertEqual(dates, {commit_time()})
 
     def test_checksums_list_every_file_written(self):
         sums = {}
@@ -161,10 +251,88 @@ class MediumLayout(DistTest):
             digest, name = line.split("  ", 1)
             sums[name] = digest
         self.assertEqual(sorted(sums), sorted([PROGRAM, ZIP, ISO]))
-        self.assertEqual(sorted(os.listdir(self.out)), sorted([PROGRAM, ZIP, ISO, "SHA256SUMS"]))
+        self.assertEqual(sorted(os.listdir(self.out)), MEDIUM_OUTPUT)
         for name, digest in sums.items():
             self.assertEqual(hashlib.sha256(read(os.path.join(self.out, name))).hexdigest(),
                              digest, name)
+
+
+class VendorPackage(DistTest):
+    def test_every_file_reaches_zip_and_iso_unchanged(self):
+        package, files = self.vendor_package()
+        out = self.folder("out")
+        made = make_dist(PRODUCT_BUILD, out, package)
+        self.assertIn("Driver package accepted: 0 errors", made)
+        expected = dict(files, **{PROGRAM: read(os.path.join(out, PROGRAM)), "autorun.inf": AUTORUN})
+        tree = extract_iso(os.path.join(out, ISO), self.folder("tree"))
+        for medium, found in (("zip", medium_in_zip(os.path.join(out, ZIP))),
+                              ("iso", medium_in_tree(tree))):
+            with self.subTest(medium):
+                self.assertEqual(sorted(found), sorted(expected))
+                for name, data in expected.items():
+                    self.assertEqual(found[name], data, name)
+
+
+def refused_rows(test, signer):
+    """name, make_dist's package and environment, what its output must say. {package} stands
+    for the package's folder."""
+    package, _ = test.vendor_package()
+    sample_copy = os.path.join(test.folder("sample"), PACKAGE_NAME)
+    shutil.copytree(os.path.join(PRODUCT_BUILD, "medium"), sample_copy)
+    long_name = package.replace(PACKAGE_NAME, "long name")
+    shutil.copytree(package, long_name)
+    open(os.path.join(long_name, "Driver", "Vista_64", "x" * 65), "w").close()
+    failing_image = test.folder("failing xorriso")
+    with open(os.path.join(failing_image, "xorriso"), "w") as file:
+        file.write("#!/bin/sh\necho 'cannot write the image' >&2\nexit 1\n")
+    os.chmod(os.path.join(failing_image, "xorriso"), 0o755)
+    other = Signer(test.folder("other authority"))
+    return [
+        ("PackageMissing", package + " (gone)", {},
+         f"error   {package} (gone): no such folder"),
+        ("NameTooLongForCdImage", long_name, {},
+         f"error   Driver/Vista_64/{'x' * 65}: name of 65 characters"),
+        ("SampleSigned", None, signer.pem(), "error   Driver/Vista_32/DPInst32.exe: the sample's "
+         "stand-in, which installs nothing: a signed medium is a release"),
+        ("SampleCopySigned", sample_copy, signer.pem(), "error   Driver/Vista_64/DPInst64.exe: "
+         "the sample's stand-in, which installs nothing: a signed medium is a release"),
+        ("CertificateWithoutCodeSigning", package,
+         signer.pem(signer.issue("any.pem", usage="extendedKeyUsage=serverAuth\n")),
+         "signing refused: {keys}/any.pem: the certificate lacks the code-signing extended key "
+         "usage"),
+        ("CertificateExpired", package,
+         signer.pem(signer.issue("old.pem", dates=("-startdate", "20200101000000Z",
+                                                   "-enddate", "20210101000000Z"))),
+         "signing refused: {keys}/old.pem: the certificate expired on Jan  1 00:00:00 2021 GMT"),
+        ("CertificateNotValidYet", package,
+         signer.pem(signer.issue("new.pem", dates=("-startdate", "20990101000000Z",
+                                                   "-enddate", "21000101000000Z"))),
+         "signing refused: {keys}/new.pem: the certificate is not valid yet"),
+        ("KeyOfAnotherCertificate", package, dict(signer.pem(), SIGN_KEY=signer.ca_key),
+         "signing refused: {keys}/ca.key: the key does not belong to the certificate in "
+         "{keys}/vendor.pem"),
+        ("SignatureNotVerified", package, dict(signer.pem(), SIGN_CAFILE=other.ca),
+         "signing refused: the signature made with {keys}/vendor.pem does not verify"),
+        ("ImageFails", package, {"PATH": failing_image + os.pathsep + os.environ["PATH"]},
+         "the CD image could not be made: no medium written"),
+    ]
+
+
+class RefusedMedium(DistTest):
+    """Every refusal and failure names its cause and leaves no medium, not even an earlier one."""
+
+    def test_rows(self):
+        signer = Signer(self.folder("keys"))
+        for name, package, environment, expected in refused_rows(self, signer):
+            with self.subTest(name):
+                out = self.folder(f"out-{name}")
+                for stale in MEDIUM_OUTPUT:
+                    open(os.path.join(out, stale), "w").close()
+                made = run_make_dist(PRODUCT_BUILD, out, package, **environment)
+                output = made.stdout + made.stderr
+                self.assertNotEqual(made.returncode, 0, output)
+                self.assertIn(expected.format(keys=signer.folder), output)
+                self.assertEqual(os.listdir(out), [], output)
 
 
 class SignedMedium(DistTest):
@@ -174,7 +342,8 @@ class SignedMedium(DistTest):
 
     def signed_medium(self, **signing):
         out = self.folder("out")
-        make_dist(PRODUCT_BUILD, out, **signing)
+        package, _ = self.vendor_package()
+        make_dist(PRODUCT_BUILD, out, package, SIGN_CAFILE=self.signer.ca, **signing)
         with zipfile.ZipFile(os.path.join(out, ZIP)) as archive:
             in_zip = os.path.join(self.folder("zip"), PROGRAM)
             with open(in_zip, "wb") as file:
@@ -208,9 +377,10 @@ class SignedMedium(DistTest):
 
 
 class MediumUnderWine(DistTest):
-    """The signed program of this build, started from the extracted CD image as drive R: or the
-    next free letter, walks the typical road: dialog, Install, the Vista-family installer of
-    the drive's driver folder, notice, OK."""
+    """The signed program of this build, started from the extracted CD image of the
+    vendor-shaped package as drive R: or the next free letter, walks the typical road: dialog,
+    Install, the Vista-family installer of the drive's driver folder (the tests' own), notice,
+    OK."""
 
     def setUp(self):
         super().setUp()
@@ -232,7 +402,8 @@ class MediumUnderWine(DistTest):
     def test_typical_road_from_drive_root(self):
         signer = Signer(self.folder("keys"))
         out = self.folder("out")
-        make_dist(TEST_BUILD, out, SIGN_CERT=signer.cert, SIGN_KEY=signer.key)
+        package, _ = self.vendor_package()
+        make_dist(TEST_BUILD, out, package, **signer.pem())
         tree = extract_iso(os.path.join(out, ISO), self.folder("tree"))
         self.assertEqual(signer.verify(os.path.join(tree, PROGRAM)).returncode, 0)
         # The prefix exists once Wine ran there; the version is what the program is told.

@@ -1,33 +1,98 @@
 #!/usr/bin/env bash
-# Usage: sign.sh PROGRAM
-# Signs PROGRAM in place with Authenticode (SHA-256) when the environment names a key, and does
-# nothing otherwise: SIGN_CERT and SIGN_KEY (PEM) or SIGN_PKCS12, SIGN_PASS for the key's
-# password, SIGN_URL for the vendor's address, TIMESTAMP_URL for an RFC 3161 time stamp server.
+# Usage: sign.sh --check | sign.sh PROGRAM
+# Authenticode signing (SHA-256) when the environment names a key, nothing otherwise:
+# SIGN_CERT and SIGN_KEY (PEM) or SIGN_PKCS12, SIGN_PASS for the key's password, SIGN_URL for the
+# vendor's address, TIMESTAMP_URL for an RFC 3161 time stamp server, SIGN_CAFILE for the
+# certificate authority to verify against when it is not among the system's.
+# --check refuses, before anything is built, a certificate Windows would not accept for code:
+# without the code-signing extended key usage, outside its validity, or not matching the key.
+# PROGRAM is signed in place, then its signature must verify.
 set -euo pipefail
-program=$1
 # What Windows shows as the program's name when it asks the user about the signed program.
 description="QB7_LX450 Setup"
 
-if [ -n "${SIGN_PKCS12:-}" ]; then
-  key=(-pkcs12 "$SIGN_PKCS12")
-elif [ -n "${SIGN_CERT:-}" ] || [ -n "${SIGN_KEY:-}" ]; then
-  if [ -z "${SIGN_CERT:-}" ] || [ -z "${SIGN_KEY:-}" ]; then
-    echo "signing needs both SIGN_CERT and SIGN_KEY (or SIGN_PKCS12)" >&2
-    exit 1
+refuse() {
+  echo "signing refused: $*" >&2
+  exit 1
+}
+
+signing_key() {
+  if [ -n "${SIGN_PKCS12:-}" ]; then
+    key=(-pkcs12 "$SIGN_PKCS12")
+    certificate_file=$SIGN_PKCS12
+  elif [ -n "${SIGN_CERT:-}" ] || [ -n "${SIGN_KEY:-}" ]; then
+    if [ -z "${SIGN_CERT:-}" ] || [ -z "${SIGN_KEY:-}" ]; then
+      refuse "signing needs both SIGN_CERT and SIGN_KEY (or SIGN_PKCS12)"
+    fi
+    key=(-certs "$SIGN_CERT" -key "$SIGN_KEY")
+    certificate_file=$SIGN_CERT
+  else
+    return 1
   fi
-  key=(-certs "$SIGN_CERT" -key "$SIGN_KEY")
+}
+
+# The password reaches openssl and osslsigncode through a pipe, never a command line other
+# users can read.
+certificate() {
+  if [ -n "${SIGN_PKCS12:-}" ]; then
+    openssl pkcs12 -in "$SIGN_PKCS12" -clcerts -nokeys -passin stdin <<<"${SIGN_PASS:-}"
+  else
+    openssl x509 -in "$SIGN_CERT"
+  fi
+}
+
+public_key_of_key() {
+  if [ -n "${SIGN_PKCS12:-}" ]; then
+    openssl pkcs12 -in "$SIGN_PKCS12" -nocerts -nodes -passin stdin <<<"${SIGN_PASS:-}" |
+      openssl pkey -pubout
+  else
+    openssl pkey -in "$SIGN_KEY" -pubout -passin stdin <<<"${SIGN_PASS:-}"
+  fi
+}
+
+check_certificate() {
+  local pem usage not_before not_after key_public
+  pem=$(certificate 2>&1) || refuse "$certificate_file: cannot read the certificate: $pem"
+  usage=$(openssl x509 -noout -ext extendedKeyUsage <<<"$pem")
+  grep -q "Code Signing" <<<"$usage" ||
+    refuse "$certificate_file: the certificate lacks the code-signing extended key usage" \
+      "(extendedKeyUsage codeSigning): Windows rejects its signatures on programs"
+  not_before=$(openssl x509 -noout -startdate <<<"$pem" | cut -d= -f2)
+  not_after=$(openssl x509 -noout -enddate <<<"$pem" | cut -d= -f2)
+  [ "$(date -d "$not_before" +%s)" -le "$(date +%s)" ] ||
+    refuse "$certificate_file: the certificate is not valid yet (from $not_before)"
+  openssl x509 -noout -checkend 0 <<<"$pem" >/dev/null ||
+    refuse "$certificate_file: the certificate expired on $not_after"
+  key_public=$(public_key_of_key 2>&1) ||
+    refuse "${SIGN_KEY:-$certificate_file}: cannot read the key: $key_public"
+  [ "$key_public" = "$(openssl x509 -noout -pubkey <<<"$pem")" ] ||
+    refuse "${SIGN_KEY:-$certificate_file}: the key does not belong to the certificate in" \
+      "$certificate_file"
+}
+
+sign() {
+  local program=$1 signed=$1.signed verified authority="the system's certificate authorities"
+  local options=(-h sha256 -n "$description")
+  [ -n "${SIGN_URL:-}" ] && options+=(-i "$SIGN_URL")
+  [ -n "${TIMESTAMP_URL:-}" ] && options+=(-ts "$TIMESTAMP_URL")
+  [ -n "${SIGN_PASS:-}" ] && options+=(-readpass /dev/stdin)
+  osslsigncode sign "${key[@]}" "${options[@]}" -in "$program" -out "$signed" \
+    <<<"${SIGN_PASS:-}" >/dev/null
+  # Offline: certificate revocation lists are not fetched.
+  if ! verified=$(osslsigncode verify -ignore-cdp ${SIGN_CAFILE:+-CAfile "$SIGN_CAFILE"} \
+    -in "$signed" 2>&1); then
+    rm -f "$signed"
+    refuse "the signature made with $certificate_file does not verify" \
+      "(against ${SIGN_CAFILE:-$authority}):" \
+      "$(grep -iE 'error|fail' <<<"$verified" | head -5)"
+  fi
+  mv "$signed" "$program"
+  echo "signed $(basename "$program") with $(basename "$certificate_file"), signature verified"
+}
+
+signing_key || exit 0
+if [ "$1" = --check ]; then
+  check_certificate
 else
-  exit 0
+  sign "$1"
 fi
-
-options=(-h sha256 -n "$description")
-[ -n "${SIGN_URL:-}" ] && options+=(-i "$SIGN_URL")
-[ -n "${TIMESTAMP_URL:-}" ] && options+=(-ts "$TIMESTAMP_URL")
-# The password goes through a pipe, not the command line other users can read.
-[ -n "${SIGN_PASS:-}" ] && options+=(-readpass /dev/stdin)
-
-signed=$program.signed
-osslsigncode sign "${key[@]}" "${options[@]}" -in "$program" -out "$signed" \
-  <<<"${SIGN_PASS:-}" >/dev/null
-mv "$signed" "$program"
-echo "signed $(basename "$program") with $(basename "${SIGN_PKCS12:-$SIGN_CERT}")"

@@ -1,0 +1,133 @@
+"""A driver package of our own shaped like a vendor's multi-processor release, for the dist
+tests. Every folder has the same INF for x86 and amd64 (per-processor disk folders, decorated
+install sections, a catalog per processor) beside only its own processor's files, and the four
+INFs come in the encodings vendors' tools write: ANSI, UTF-16 with a byte order mark, UTF-8 with
+one, and UTF-8 with CRLF line ends but no final one."""
+import os
+
+INF_LINES = r"""; QB7_LX450 test driver package of our own, shaped like a vendor's release; it drives
+; no device. (c) QB7 Test Vendor
+[Version]
+Signature   = "$Windows NT$"
+Class       = Net
+ClassGUID   = {4d36e972-e325-11ce-bfc1-08002be10318}
+Provider    = %Vendor%
+CatalogFile.NTx86   = ax88772_x86.cat
+CatalogFile.NTamd64 = ax88772_amd64.cat
+DriverVer   = 06/01/2024,1.0.0.1
+
+[Manufacturer]
+%Vendor% = QB7, NTx86, NTamd64
+
+[QB7.NTx86]
+%AX88772.DeviceDesc% = AX88772.Ndi, USB\VID_0B95&PID_7720
+
+[QB7.NTamd64]
+%AX88772.DeviceDesc% = AX88772.Ndi, USB\VID_0B95&PID_7720
+
+[AX88772.Ndi.NTx86]
+Characteristics = 0x84
+CopyFiles       = AX88772.CopyFiles
+AddReg          = AX88772.Reg, \
+                  AX88772.Params.Reg
+
+[AX88772.Ndi.NTamd64]
+Characteristics = 0x84
+CopyFiles       = AX88772.CopyFiles
+AddReg          = AX88772.Reg, AX88772.Params.Reg
+
+[AX88772.CopyFiles]
+ax88772.sys
+
+[AX88772.Reg]
+HKR, Ndi, Service, 0, "AX88772"
+
+[AX88772.Params.Reg]
+HKR, Ndi\params\NetworkAddress, ParamDesc, 0, "%NetworkAddress%"
+
+[DestinationDirs]
+DefaultDestDir = 12
+
+[SourceDisksNames.x86]
+1 = %DiskName%,,,\x86
+
+[SourceDisksNames.amd64]
+1 = %DiskName%,, \
+    ,\amd64
+
+[SourceDisksFiles]
+ax88772.sys = 1
+
+[SourceDisksFiles.amd64]
+%CoInstaller% = 1,wdf    ; the framework's co-installer, 64-bit only
+
+[Strings]
+Vendor             = "QB7 Test Vendor"
+AX88772.DeviceDesc = "QB7_LX450 USB 2.0 to Fast Ethernet Adapter (test package)"
+DiskName           = "QB7_LX450 Driver Disk; ""test"" copy"
+CoInstaller        = "WdfCoInstaller01011.dll"
+NetworkAddress     = "Network Address"
+""".splitlines()
+
+# How each folder's INF is written: a codec, its byte order mark, and whether it ends in a newline.
+INF_FORMS = {
+    "Win2000_WinXP": ("cp1252", b"", True),
+    "WinXP_64": ("utf-16-le", b"\xff\xfe", True),
+    "Vista_32": ("utf-8", b"\xef\xbb\xbf", True),
+    "Vista_64": ("utf-8", b"", False),
+}
+PROCESSORS = {"Win2000_WinXP": "x86", "WinXP_64": "amd64", "Vista_32": "x86", "Vista_64": "amd64"}
+INSTALLERS = {"Vista_32": "DPInst32.exe", "Vista_64": "DPInst64.exe"}
+CO_INSTALLER = "WdfCoInstaller01011.dll"
+
+
+def inf_bytes(folder):
+    codec, mark, final_newline = INF_FORMS[folder]
+    lines = list(INF_LINES)
+    if codec == "cp1252":
+        # A character outside ASCII, so the file is not UTF-8 too.
+        lines[1] = lines[1].replace("(c)", "\u00a9")
+    text = "\r\n".join(lines) + ("\r\n" if final_newline else "")
+    return mark + text.encode(codec)
+
+
+def folder_files(folder, installers):
+    """Relative path to bytes: what a vendor would put in `folder`."""
+    processor = PROCESSORS[folder]
+    files = {
+        "Ax88772.inf": inf_bytes(folder),
+        f"ax88772_{processor}.cat": f"catalog of the {processor} test package\n".encode(),
+        f"{processor}/ax88772.sys": f"driver of the {processor} test package\n".encode(),
+    }
+    if processor == "amd64":
+        files[f"amd64/wdf/{CO_INSTALLER}"] = b"co-installer of the test package\n"
+    if folder in INSTALLERS:
+        files[INSTALLERS[folder]] = installers[processor]
+        files["readme.txt"] = b"Line ends as the vendor wrote them:\nLF only.\n"
+    return files
+
+
+def write_package(package, installers):
+    """Writes the package below `package`; `installers` maps x86 and amd64 to a program's bytes."""
+    for folder in PROCESSORS:
+        for relative, data in folder_files(folder, installers).items():
+            path = os.path.join(package, "Driver", folder, relative)
+            os.makedirs(os.path.dirname(path), exist_ok=True)
+            with open(path, "wb") as file:
+                file.write(data)
+
+
+def package_files(installers):
+    """Path below the package to bytes, for every file of the package."""
+    return {f"Driver/{folder}/{relative}": data for folder in PROCESSORS
+            for relative, data in folder_files(folder, installers).items()}
+
+
+def edit_inf(path, old, new):
+    """Replaces text in an INF of this package, keeping its encoding and byte order mark."""
+    codec, mark, _ = INF_FORMS[os.path.basename(os.path.dirname(path))]
+    with open(path, "rb") as file:
+        text = file.read()[len(mark):].decode(codec)
+    assert old in text, f"{old!r} not in {path}"
+    with open(path, "wb") as file:
+        file.write(mark + text.replace(old, new).encode(codec))
