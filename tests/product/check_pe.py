@@ -15,12 +15,12 @@ RT_ICON, RT_BITMAP, RT_DIALOG, RT_STRING, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST
 # on, Windows 95 and NT 4.0, or the loader refuses it before any window shows. These are.
 KERNEL32_ON_95_AND_NT4 = {
     "CloseHandle", "CreateProcessA", "DeleteCriticalSection", "EnterCriticalSection",
-    "FreeLibrary", "GetCurrentDirectoryA", "GetExitCodeProcess", "GetFileAttributesA",
-    "GetLastError", "GetModuleFileNameA", "GetModuleHandleA", "GetProcAddress",
-    "GetStartupInfoA", "GetSystemDirectoryA", "InitializeCriticalSection", "IsDBCSLeadByte",
-    "LeaveCriticalSection", "LoadLibraryA", "SetCurrentDirectoryA", "SetUnhandledExceptionFilter",
-    "Sleep", "TlsGetValue", "VirtualProtect", "VirtualQuery", "WaitForSingleObject", "lstrcpynA",
-    "lstrlenA",
+    "FreeLibrary", "GetCurrentDirectoryA", "GetCurrentProcess", "GetExitCodeProcess",
+    "GetFileAttributesA", "GetLastError", "GetModuleFileNameA", "GetModuleHandleA",
+    "GetProcAddress", "GetStartupInfoA", "GetSystemDirectoryA", "InitializeCriticalSection",
+    "IsDBCSLeadByte", "LeaveCriticalSection", "LoadLibraryA", "SetCurrentDirectoryA",
+    "SetUnhandledExceptionFilter", "Sleep", "TlsGetValue", "VirtualProtect", "VirtualQuery",
+    "WaitForSingleObject", "lstrcpynA", "lstrlenA",
 }
 # Functions the program uses that came later: it must look them up at run time instead.
 KERNEL32_LATE = {
@@ -34,6 +34,7 @@ KERNEL32_LATE = {
     "SetDefaultDllDirectories": "Windows 8 (7 with an update)",
     "InitializeCriticalSectionAndSpinCount": "Windows 98 and NT 4.0 SP3",
     "GetTickCount64": "Windows Vista",
+    "IsWow64Process2": "Windows 10 version 1511",
 }
 
 
