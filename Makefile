@@ -13,7 +13,8 @@ FUZZ_SECONDS ?= 60
 TEST_ARCH ?= $(eval TEST_ARCH := $(shell tools/can_run_32bit.sh && echo i686 || echo x86_64))$(TEST_ARCH)
 BUILD := build
 TEST_BUILD = $(BUILD)/test-$(TEST_ARCH)
-XVFB := xvfb-run -a -s "-screen 0 1024x768x24"
+# A virtual display with a work area, ended with the Wine servers of the test build after the run.
+XVFB = tools/with_display.sh $(TEST_BUILD)
 
 .PHONY: all deps product native fuzz lint test-build test run dist bench clean
 
@@ -51,9 +52,7 @@ test-build: product
 
 test: native fuzz lint test-build
 	ctest --test-dir $(BUILD)/native --output-on-failure
-	tools/stop_wine.sh $(TEST_BUILD)
-	$(XVFB) ctest --test-dir $(TEST_BUILD) --output-on-failure; status=$$?; \
-	  tools/stop_wine.sh $(TEST_BUILD); exit $$status
+	$(XVFB) ctest --test-dir $(TEST_BUILD) --output-on-failure
 
 run: test-build
 	tools/run_sample.sh $(TEST_BUILD)
@@ -67,9 +66,7 @@ dist: product
 # Not a test: measures size, start-up, completion latency and CPU, and writes the table to
 # build/bench.md.
 bench: test-build
-	tools/stop_wine.sh $(TEST_BUILD)
-	$(XVFB) tools/bench/run_bench.sh $(TEST_BUILD) $(BUILD)/product $(BUILD)/bench.md; \
-	  status=$$?; tools/stop_wine.sh $(TEST_BUILD); exit $$status
+	$(XVFB) tools/bench/run_bench.sh $(TEST_BUILD) $(BUILD)/product $(BUILD)/bench.md
 
 clean:
 	rm -rf $(BUILD)
