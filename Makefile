@@ -16,7 +16,8 @@ TEST_BUILD = $(BUILD)/test-$(TEST_ARCH)
 # `make run` starts the shipped program; where 32-bit code cannot run, the same sources built
 # for x86_64 without tests stand in for it.
 RUN_BUILD = $(if $(filter i686,$(TEST_ARCH)),$(BUILD)/product,$(BUILD)/product-x86_64)
-XVFB := xvfb-run -a -s "-screen 0 1024x768x24"
+# A virtual display with a work area, ended with the Wine servers of the test build after the run.
+XVFB = tools/with_display.sh $(TEST_BUILD)
 
 # configure(build folder, toolchain file or empty, cmake options): CMake reads the toolchain
 # file on the first configure only, and warns that it went unused when it is given again.
@@ -64,9 +65,7 @@ test-build: product
 	cmake --build $(TEST_BUILD) -j $(JOBS)
 
 test: native fuzz lint test-build
-	tools/stop_wine.sh $(TEST_BUILD)
-	$(XVFB) ctest --test-dir $(TEST_BUILD) --output-on-failure; status=$$?; \
-	  tools/stop_wine.sh $(TEST_BUILD); exit $$status
+	$(XVFB) ctest --test-dir $(TEST_BUILD) --output-on-failure
 
 run: product
 	@[ $(TEST_ARCH) = i686 ] || { echo "This machine cannot run 32-bit code: running the" \
@@ -84,9 +83,7 @@ dist: product
 # Not a test: measures size, start-up, completion latency and CPU, and writes the table to
 # build/bench.md.
 bench: test-build
-	tools/stop_wine.sh $(TEST_BUILD)
-	$(XVFB) tools/bench/run_bench.sh $(TEST_BUILD) $(BUILD)/product $(BUILD)/bench.md; \
-	  status=$$?; tools/stop_wine.sh $(TEST_BUILD); exit $$status
+	$(XVFB) tools/bench/run_bench.sh $(TEST_BUILD) $(BUILD)/product $(BUILD)/bench.md
 
 clean:
 	rm -rf $(BUILD)

@@ -5,7 +5,7 @@
 # build/run/ and prints what happened. QB7_WINDOWS_VERSION picks the reported system (win7).
 set -euo pipefail
 if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s "-screen 0 1024x768x24" env QB7_WALK=1 "$0" "$@"
+  exec "$(dirname "$0")/with_display.sh" "$1" env QB7_WALK=1 "$0" "$@"
 fi
 
 build=$(cd "$1" && pwd)

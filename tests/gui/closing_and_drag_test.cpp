@@ -63,15 +63,30 @@ const LONG kMarginInset = 4;
 
 class Drag : public GuiCase {
  protected:
-  // The window then follows the mouse while it is dragged, so the test can see it follow. The
-  // mouse rests where the dialog will appear, centred on the work area: under X, a later move
-  // into the window would reach the program twice, the second time late (see mouse_input.h).
+  // The window then follows the mouse while it is dragged, so the test can see it follow.
+  //
+  // The mouse rests off the dialog, at the work area's corner, while the dialog appears. Under X
+  // the program also hears of the pointer over its window from X, late, as a move to where the
+  // pointer was (see mouse_input.h). The platform starts a drag where the cursor was when the
+  // program answered the press on its background (with a press on a caption it posts itself);
+  // had the mouse rested where the dialog appears, a late move there between the press and that
+  // answer would start the drag at the resting point, and the window would follow the mouse at
+  // that distance. Off the dialog, the only late moves the program can hear of are to places the
+  // case itself moved to over the dialog.
   void SetUp() override {
     GuiCase::SetUp();
     ASSERT_TRUE(ShowWindowContentsWhileDragging(true));
     RECT workArea;
     ASSERT_TRUE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &workArea, 0));
-    ASSERT_TRUE(MoveMouseTo(CentreOf(workArea)));
+    rest_ = {workArea.left, workArea.top};
+    ASSERT_TRUE(MoveMouseTo(rest_));
+  }
+
+  // Starts the program, whose dialog must appear away from the resting mouse.
+  void StartAwayFromTheMouse() {
+    ASSERT_TRUE(StartProgram("win7"));
+    RECT placed = WindowRect(dialog_);
+    ASSERT_FALSE(PtInRect(&placed, rest_)) << "the dialog appeared under the resting mouse";
   }
 
   void TearDown() override {
@@ -91,10 +106,12 @@ class Drag : public GuiCase {
   }
 
   static POINT Offset(POINT point, LONG dx, LONG dy) { return {point.x + dx, point.y + dy}; }
+
+  POINT rest_ = {};
 };
 
 TEST_F(Drag, PressOnTheBackgroundMovesTheWindowWithTheMouse) {
-  ASSERT_TRUE(StartProgram("win7"));
+  ASSERT_NO_FATAL_FAILURE(StartAwayFromTheMouse());
   RECT before = WindowRect(dialog_);
   RECT expected = before;
   OffsetRect(&expected, kDragX, kDragY);
@@ -118,17 +135,12 @@ TEST_F(Drag, PressOnTheBackgroundMovesTheWindowWithTheMouse) {
   EXPECT_TRUE(program_.IsRunning());
 }
 
-// Press on Cancel, move off it and let go outside: no click, no drag. The mouse rests off the
-// dialog while it appears: the program hears of a pointer resting inside from X, late enough on
-// a loaded machine to take it off Cancel while it is held. The only late moves it can hear of are
-// then onto Cancel, and neither the press nor the release follows them.
+// Press on Cancel, move off it and let go outside: no click, no drag. A late move to a resting
+// point inside could take the mouse off Cancel while it is held; the only late moves the program
+// can hear of are onto Cancel, and neither the press nor the release follows them.
 TEST_F(Drag, PressOnAButtonNeitherMovesTheWindowNorClicks) {
-  RECT workArea;
-  ASSERT_TRUE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &workArea, 0));
-  ASSERT_TRUE(MoveMouseTo({workArea.left, workArea.top}));
-  ASSERT_TRUE(StartProgram("win7"));
+  ASSERT_NO_FATAL_FAILURE(StartAwayFromTheMouse());
   RECT before = WindowRect(dialog_);
-  ASSERT_FALSE(PtInRect(&before, {workArea.left, workArea.top}));
   HWND cancel = GetDlgItem(dialog_, IDC_CLOSE);
   POINT outside = {before.right + kDragX, before.bottom + kDragY};
   ASSERT_TRUE(PressLeftButtonAt(CentreOf(WindowRect(cancel))));

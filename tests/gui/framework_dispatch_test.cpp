@@ -1,6 +1,7 @@
-// The framework's dispatch, seen from a dialog of its own inside this process: a handler that
+// The framework's dispatch, seen from dialogs of its own inside this process: a handler that
 // asks for default processing and then shows a modal box keeps its request, whatever the
-// messages its window handles while the box shows ask for themselves.
+// messages its window handles while the box shows ask for themselves; and OnInitDialog's answer
+// reaches the platform, which sets the focus itself only when asked to.
 #include <windows.h>
 #include <gtest/gtest.h>
 
@@ -64,6 +65,44 @@ TEST(FrameworkDispatch, DefaultProcessingAskedForBeforeAModalBoxStillHappens) {
   MinimisingDialog dialog;
   ASSERT_EQ(dialog.DoModal(), IDOK);
   EXPECT_TRUE(dialog.minimised) << "the platform never got the minimise the handler let through";
+}
+
+// Puts the focus on Cancel itself and so returns FALSE; notes where the focus is once it shows.
+class CancelFocusingDialog : public CDialog {
+ public:
+  CancelFocusingDialog() : CDialog(IDD_INSTALLER) {}
+
+  HWND cancel = nullptr;
+  HWND focusWhenShown = nullptr;
+
+ protected:
+  BOOL OnInitDialog() override {
+    CDialog::OnInitDialog();
+    cancel = GetDlgItem(m_hWnd, IDC_CLOSE);
+    SetFocus(cancel);
+    // Taken by the modal loop, which runs once the dialog shows.
+    PostMessageA(m_hWnd, WM_COMMAND, kRecordAndEnd, 0);
+    return FALSE;
+  }
+
+  void OnRecordAndEnd() {
+    if (IsWindowVisible(m_hWnd)) focusWhenShown = GetFocus();
+    EndDialog(IDOK);
+  }
+
+  DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(CancelFocusingDialog, CDialog)
+  ON_COMMAND(kRecordAndEnd, &CancelFocusingDialog::OnRecordAndEnd)
+END_MESSAGE_MAP()
+
+// Told TRUE, the platform would move the focus to the first tab stop, Install.
+TEST(FrameworkDispatch, FocusSetInOnInitDialogReturningFalseStays) {
+  CancelFocusingDialog dialog;
+  ASSERT_EQ(dialog.DoModal(), IDOK);
+  ASSERT_NE(dialog.cancel, nullptr);
+  EXPECT_EQ(dialog.focusWhenShown, dialog.cancel) << "Cancel lost the focus it was given";
 }
 
 }  // namespace

@@ -55,7 +55,8 @@ void GuiCase::SetUp() {
   // Wine shows windows on the X display its environment names; without one, every wait for a
   // window would only time out.
   ASSERT_GT(GetEnvironmentVariableA("DISPLAY", nullptr, 0), 0u)
-      << "no X display: GUI tests need one, e.g. xvfb-run -a ctest ... (README, Running one test)";
+      << "no X display: run GUI tests on one, e.g. tools/with_display.sh BUILD_DIR ctest ... "
+         "(README, Running one test)";
   scratch_ = MakeScratchFolder();
   ASSERT_FALSE(scratch_.empty());
   medium_ = scratch_ + "\\medium";

@@ -196,6 +196,8 @@ bool SendSystemCommandAndWait(HWND window, WPARAM command, DWORD timeoutMs) {
                              &result) != 0;
 }
 
+// A key such as Escape can end the window with its key-down, on a loaded machine before the
+// key-up is posted; the key has then done its work and its key-up has no window left to go to.
 bool PostKeyPress(HWND window, DWORD threadId, UINT virtualKey) {
   HWND focus = FocusOf(threadId);
   HWND target = focus && (focus == window || IsChild(window, focus)) ? focus : window;
@@ -203,8 +205,8 @@ bool PostKeyPress(HWND window, DWORD threadId, UINT virtualKey) {
   LPARAM down = 1 | (static_cast<LPARAM>(scanCode) << 16);
   // Bits 30 and 31: the key was down and is being released.
   LPARAM up = down | static_cast<LPARAM>(0xC0000000u);
-  return PostMessageA(target, WM_KEYDOWN, virtualKey, down) &&
-         PostMessageA(target, WM_KEYUP, virtualKey, up);
+  if (!PostMessageA(target, WM_KEYDOWN, virtualKey, down)) return false;
+  return PostMessageA(target, WM_KEYUP, virtualKey, up) || !IsWindow(target);
 }
 
 bool ConfirmMessageBox(HWND box) {
