@@ -16,6 +16,10 @@ enum OsClass : uint8_t {
   OS_VISTA = 7,
 };
 
+// The 64-bit processor types of the platform's system record.
+const uint32_t kProcessorIa64 = 2200;   // PROCESSOR_INTEL_IA64
+const uint32_t kProcessorAmd64 = 8664;  // PROCESSOR_AMD_X86_64
+
 struct SystemProbe {
   uint8_t osClass;         // an OsClass code
   uint8_t bitness;         // 32 or 64; 0 when the probe did not run

@@ -21,8 +21,6 @@ const char kInfSuffix[] = "\\Ax88772.inf";
 // driver package installers are the programs started, so a missing one fails the start instead.
 const char kInfFile[] = "Ax88772.inf";
 const char kInfSection[] = "AX88772.Ndi";
-const uint32_t kProcessorIa64 = 2200;
-const uint32_t kProcessorAmd64 = 8664;
 
 const PlanRow kXp32 = {"\\Driver\\Win2000_WinXP", DIRECT, kInfPrefix, kInfSuffix, kInfFile, true};
 const PlanRow kXp64 = {"\\Driver\\WinXP_64", DIRECT, kInfPrefix, kInfSuffix, kInfFile, true};
