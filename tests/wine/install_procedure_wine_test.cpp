@@ -223,8 +223,8 @@ class XpInfOnWine : public RunInstallOnWine, public testing::WithParamInterface<
 // only an INF whose install section is for another processor.
 TEST_P(XpInfOnWine, IsCheckedAsTheNativeSetupLibraryReadsIt) {
   const XpInfRow& row = GetParam();
-  std::string driver =
-      LayOutDriverFolder(medium_, PrefixBitness() == 64 ? "WinXP_64" : "Win2000_WinXP", nullptr);
+  bool x64 = PrefixBitness() == 64;
+  std::string driver = LayOutDriverFolder(medium_, x64 ? "WinXP_64" : "Win2000_WinXP", nullptr);
   std::ofstream(driver + "\\Ax88772.inf", std::ios::binary | std::ios::trunc) << InfOf(row);
   std::string child = SiblingPath(kInstallChild);
   if (row.setupLibraryOverride) {
@@ -232,7 +232,7 @@ TEST_P(XpInfOnWine, IsCheckedAsTheNativeSetupLibraryReadsIt) {
                                     row.setupLibraryOverride));
     if (*row.setupLibraryOverride) child = ChildBesideAStandInSetupLibrary();
   }
-  InstallRun run = RunInstallAs("winxp", medium_, child);
+  InstallRun run = RunInstallAs(x64 ? "winxp64" : "winxp", medium_, child);
   ASSERT_TRUE(run.ended);
   bool usable =
       std::string(row.usableIn).find(std::to_string(PrefixBitness())) != std::string::npos;
