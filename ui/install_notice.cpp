@@ -46,7 +46,7 @@ class NoticeText {
         AppendCharacter(*c);
       } else if (*++c == 'u') {
         AppendNumber(number);
-      } else if (textsUsed < 2) {
+      } else if (textsUsed < sizeof texts / sizeof texts[0]) {
         Append(texts[textsUsed++]);
       }
     }
