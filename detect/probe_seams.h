@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include "late_function.h"
 #include "os_class.h"
 
 struct ProbeApi {
@@ -13,6 +14,9 @@ struct ProbeApi {
   // Null where the system lacks it (before Windows 10 version 1511).
   BOOL(WINAPI* isWow64Process2)(HANDLE, USHORT*, USHORT*);
 };
+
+// Where DetectSystem looks up the preferred function of each ProbeApi field, in field order.
+extern const LateFunction kProbeFunctions[3];
 
 // DetectSystem over `api`, whose first two functions are there.
 SystemProbe ProbeWith(const ProbeApi& api);

@@ -9,10 +9,10 @@ typedef decltype(ProbeApi::getSystemInfo) GetSystemInfoFn;
 typedef decltype(ProbeApi::isWow64Process2) IsWow64Process2Fn;
 
 // Entry points that older systems lack are looked up by name, each with its fallback.
-void* LookUp(HMODULE kernel, const char* preferred, const char* fallback) {
-  FARPROC entry = GetProcAddress(kernel, preferred);
-  if (!entry && fallback) entry = GetProcAddress(kernel, fallback);
-  return reinterpret_cast<void*>(entry);
+void* LookUp(const LateFunction& preferred, const char* fallback) {
+  void* entry = LookUpLate<void*>(preferred);
+  if (!entry && fallback) entry = LookUpLate<void*>({preferred.library, fallback});
+  return entry;
 }
 
 // Windows 95, 98 and ME, and NT 4.0 before Service Pack 6, know only the basic record and fail
@@ -45,6 +45,10 @@ uint16_t NativeMachineOf(IsWow64Process2Fn isWow64Process2) {
 
 }  // namespace
 
+const LateFunction kProbeFunctions[3] = {{"kernel32.dll", "GetVersionExA"},
+                                         {"kernel32.dll", "GetNativeSystemInfo"},
+                                         {"kernel32.dll", "IsWow64Process2"}};
+
 SystemProbe ProbeWith(const ProbeApi& api) {
   VersionFacts facts = VersionOf(api.getVersionEx);
   SYSTEM_INFO system;
@@ -65,9 +69,9 @@ SystemProbe DetectSystem() {
 
   // A 32-bit process on 64-bit Windows must ask for the native record to see the real processor.
   ProbeApi api = {
-      reinterpret_cast<GetVersionExFn>(LookUp(kernel, "GetVersionExA", "GetVersionEx")),
-      reinterpret_cast<GetSystemInfoFn>(LookUp(kernel, "GetNativeSystemInfo", "GetSystemInfo")),
-      reinterpret_cast<IsWow64Process2Fn>(LookUp(kernel, "IsWow64Process2", nullptr))};
+      reinterpret_cast<GetVersionExFn>(LookUp(kProbeFunctions[0], "GetVersionEx")),
+      reinterpret_cast<GetSystemInfoFn>(LookUp(kProbeFunctions[1], "GetSystemInfo")),
+      reinterpret_cast<IsWow64Process2Fn>(LookUp(kProbeFunctions[2], nullptr))};
   if (api.getVersionEx && api.getSystemInfo) probe = ProbeWith(api);
 
   FreeLibrary(kernel);

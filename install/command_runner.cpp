@@ -20,11 +20,11 @@ typedef BOOL(WINAPI* RevertRedirectionFn)(PVOID);
 class NativeSystemFolder {
  public:
   NativeSystemFolder() {
-    auto disable = KernelFunction<DisableRedirectionFn>("Wow64DisableWow64FsRedirection");
+    auto disable = LateFunctionOf<DisableRedirectionFn>(WOW64_DISABLE_REDIRECTION);
     disabled_ = disable && disable(&previous_);
   }
   ~NativeSystemFolder() {
-    auto revert = KernelFunction<RevertRedirectionFn>("Wow64RevertWow64FsRedirection");
+    auto revert = LateFunctionOf<RevertRedirectionFn>(WOW64_REVERT_REDIRECTION);
     if (disabled_ && revert) revert(previous_);
   }
   NativeSystemFolder(const NativeSystemFolder&) = delete;
@@ -128,9 +128,8 @@ RunResult RunCommand(LaunchMode mode, char* commandLine, uint32_t* exitCode) {
 ProcessListApi LookUpProcessListApi() {
   typedef decltype(ProcessListApi::createSnapshot) CreateSnapshotFn;
   typedef decltype(ProcessListApi::first) WalkFn;
-  ProcessListApi api = {KernelFunction<CreateSnapshotFn>("CreateToolhelp32Snapshot"),
-                        KernelFunction<WalkFn>("Process32First"),
-                        KernelFunction<WalkFn>("Process32Next")};
+  ProcessListApi api = {LateFunctionOf<CreateSnapshotFn>(CREATE_TOOLHELP_SNAPSHOT),
+                        LateFunctionOf<WalkFn>(PROCESS_FIRST), LateFunctionOf<WalkFn>(PROCESS_NEXT)};
   return api;
 }
 

@@ -25,9 +25,9 @@ InfCheck CheckInf(const InstallPlan& plan, unsigned* errorLine) {
   *errorLine = 0;
   HMODULE setupLibrary = LoadSystemLibrary("setupapi.dll");
   if (!setupLibrary) return INF_NOT_CHECKED;
-  auto openInf = LibraryFunction<OpenInfFileFn>(setupLibrary, "SetupOpenInfFileA");
-  auto lineCount = LibraryFunction<GetLineCountFn>(setupLibrary, "SetupGetLineCountA");
-  auto closeInf = LibraryFunction<CloseInfFileFn>(setupLibrary, "SetupCloseInfFile");
+  auto openInf = LateFunctionOf<OpenInfFileFn>(SETUP_OPEN_INF_FILE);
+  auto lineCount = LateFunctionOf<GetLineCountFn>(SETUP_GET_LINE_COUNT);
+  auto closeInf = LateFunctionOf<CloseInfFileFn>(SETUP_CLOSE_INF_FILE);
   InfCheck check = INF_NOT_CHECKED;
   if (openInf && lineCount && closeInf) {
     UINT line = 0;

@@ -47,15 +47,6 @@ bool Join(char* out, size_t size, const char* first, const char* second, const c
   return true;
 }
 
-// The processor as INF section names decorate it.
-const char* InfPlatformOf(uint32_t processorType) {
-  switch (processorType) {
-    case kProcessorAmd64: return "amd64";
-    case kProcessorIa64: return "ia64";
-    default: return "x86";
-  }
-}
-
 // The setup library's own section choice cannot be asked: in a 32-bit process on 64-bit Windows
 // it would choose for x86, while the native rundll32 chooses for the native processor.
 bool NameInfSections(uint32_t processorType, InstallPlan* plan) {
@@ -71,6 +62,14 @@ void ClearInfRoad(InstallPlan* plan) {
 }
 
 }  // namespace
+
+const char* InfPlatformOf(uint32_t processorType) {
+  switch (processorType) {
+    case kProcessorAmd64: return "amd64";
+    case kProcessorIa64: return "ia64";
+    default: return "x86";
+  }
+}
 
 void TrimTrailingBackslash(char* directory, const LeadBytes& leadBytes) {
   char* last = nullptr;

@@ -38,6 +38,9 @@ enum PlanResult {
 // two-byte character at the end is no backslash.
 void TrimTrailingBackslash(char* directory, const LeadBytes& leadBytes);
 
+// The processor as INF section names decorate it: "x86", "amd64" or "ia64".
+const char* InfPlatformOf(uint32_t processorType);
+
 PlanResult BuildInstallPlan(SystemProbe probe, const char* baseDirectory, InstallPlan* plan);
 
 #endif

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "../detect/system_probe.h"
+#include "adapter_check.h"
 #include "ansi_code_page.h"
 #include "command_runner.h"
 #include "inf_check.h"
@@ -18,6 +19,7 @@ InstallReport Report(InstallOutcome outcome, const char* subject = "") {
   report.sectionsLookedFor[0] = '\0';
   report.infLine = 0;
   report.followUps = FOLLOW_UP_NONE;
+  report.adapter = {ADAPTER_NOT_CHECKED, 0};
   return report;
 }
 
@@ -79,8 +81,9 @@ InstallReport RunInstall() {
   char base[kDirectorySize];
   if (!ReadBaseDirectory(base)) return Report(INSTALL_PATH_TOO_LONG);
 
+  SystemProbe probe = DetectSystem();
   InstallPlan plan;
-  switch (BuildInstallPlan(DetectSystem(), base, &plan)) {
+  switch (BuildInstallPlan(probe, base, &plan)) {
     case PLAN_UNSUPPORTED: return Report(INSTALL_UNSUPPORTED);
     case PLAN_TOO_LONG: return Report(INSTALL_PATH_TOO_LONG);
     case PLAN_READY: break;
@@ -99,5 +102,6 @@ InstallReport RunInstall() {
   bool namesCommand = outcome == INSTALL_NOT_STARTED || outcome == INSTALL_FAILED;
   InstallReport report = Report(outcome, namesCommand ? plan.commandLine : "");
   report.followUps = FollowUpsOf(DecodeInstallerExit(exitCode));
+  if (outcome == INSTALL_FINISHED) report.adapter = CheckAdapter(plan, probe.processorType);
   return report;
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "adapter_state.h"
 #include "command_line.h"
 #include "install_plan.h"
 #include "installer_exit.h"
@@ -30,6 +31,8 @@ struct InstallReport {
   unsigned infLine;  // for INSTALL_INF_REJECTED: the line the setup library named, or 0
   // For INSTALL_FINISHED and INSTALL_FAILED: FOLLOW_UP_* flags from the installer's exit code.
   uint8_t followUps;
+  // For INSTALL_FINISHED: how the adapter stands once the installer is done; not checked else.
+  AdapterReport adapter;
 };
 
 // Enters the driver folder for the running system below the current directory and runs its

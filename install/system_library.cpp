@@ -2,6 +2,38 @@
 
 #include <cstring>
 
+namespace {
+
+const char kKernel[] = "kernel32.dll";
+const char kSetupLibrary[] = "setupapi.dll";
+const char kConfigManager[] = "cfgmgr32.dll";
+
+}  // namespace
+
+const LateFunction kLateFunctions[LATE_FUNCTION_COUNT] = {
+    {kKernel, "SetDllDirectoryA"},
+    {kKernel, "SetDefaultDllDirectories"},
+    {kKernel, "Wow64DisableWow64FsRedirection"},
+    {kKernel, "Wow64RevertWow64FsRedirection"},
+    {kKernel, "CreateToolhelp32Snapshot"},
+    {kKernel, "Process32First"},
+    {kKernel, "Process32Next"},
+    {"ntdll.dll", "RtlGetVersion"},
+    {kSetupLibrary, "SetupOpenInfFileA"},
+    {kSetupLibrary, "SetupCloseInfFile"},
+    {kSetupLibrary, "SetupGetLineCountA"},
+    {kSetupLibrary, "SetupFindFirstLineA"},
+    {kSetupLibrary, "SetupFindNextLine"},
+    {kSetupLibrary, "SetupGetFieldCount"},
+    {kSetupLibrary, "SetupGetStringFieldA"},
+    {kSetupLibrary, "SetupDiGetClassDevsA"},
+    {kSetupLibrary, "SetupDiEnumDeviceInfo"},
+    {kSetupLibrary, "SetupDiGetDeviceRegistryPropertyA"},
+    {kSetupLibrary, "SetupDiDestroyDeviceInfoList"},
+    {kConfigManager, "CM_Get_DevNode_Status"},
+    {kConfigManager, "CMP_WaitNoPendingInstallEvents"},
+};
+
 bool SystemFolderPath(const char* fileName, char* path, size_t size) {
   char folder[MAX_PATH];
   UINT folderLength = GetSystemDirectoryA(folder, sizeof folder);
@@ -15,15 +47,23 @@ bool SystemFolderPath(const char* fileName, char* path, size_t size) {
   return true;
 }
 
+// The full path keeps a DLL of that name beside the program or in the current directory from
+// being taken instead, but the DLLs the library itself needs would still be searched for in the
+// program's folder first, on XP to 7 without the update that brought SetDefaultDllDirectories:
+// a zip unpacked into Downloads is where a planted one lies. Altered search looks for them in
+// the library's own folder, the system folder, first.
 HMODULE LoadSystemLibrary(const char* fileName) {
   char path[MAX_PATH];
-  return SystemFolderPath(fileName, path, sizeof path) ? LoadLibraryA(path) : nullptr;
+  if (!SystemFolderPath(fileName, path, sizeof path)) return nullptr;
+  return LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
 
 // The program runs from download folders and from media anyone could have written to, and its
-// current directory becomes a driver folder: a DLL planted there or beside the program must not
-// be loaded in place of the system's. Windows XP SP1 to 7 without the update that brought
-// SetDefaultDllDirectories have only SetDllDirectory.
+// current directory becomes a driver folder: a DLL planted there must not be loaded by a bare
+// name in place of the system's. SetDllDirectory takes the current directory out of that search
+// (Windows XP SP1 on); SetDefaultDllDirectories keeps it to the system folder (7 with an update,
+// 8 on). Neither keeps the program's own folder out of the search for a library's dependencies:
+// LoadSystemLibrary sees to those.
 void KeepDllSearchToTheSystemWith(SetDllDirectoryFn setDllDirectory,
                                   SetDefaultDllDirectoriesFn setDefaultDllDirectories) {
   if (setDllDirectory) setDllDirectory("");
@@ -31,7 +71,6 @@ void KeepDllSearchToTheSystemWith(SetDllDirectoryFn setDllDirectory,
 }
 
 void KeepDllSearchToTheSystem() {
-  KeepDllSearchToTheSystemWith(
-      KernelFunction<SetDllDirectoryFn>("SetDllDirectoryA"),
-      KernelFunction<SetDefaultDllDirectoriesFn>("SetDefaultDllDirectories"));
+  KeepDllSearchToTheSystemWith(LateFunctionOf<SetDllDirectoryFn>(SET_DLL_DIRECTORY),
+                               LateFunctionOf<SetDefaultDllDirectoriesFn>(SET_DEFAULT_DLL_DIRECTORIES));
 }

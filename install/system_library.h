@@ -7,26 +7,49 @@
 
 #include <cstddef>
 
-// The function `name` of `library` as a pointer of type `Function`; null where it lacks it.
-template <typename Function>
-Function LibraryFunction(HMODULE library, const char* name) {
-  if (!library) return nullptr;
-  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
-}
+#include "../detect/late_function.h"
 
-// The kernel32 function `name`; kernel32 is in every process already, so nothing is loaded or
-// searched for.
+// Every function the install code looks up at run time. Those of setupapi.dll and cfgmgr32.dll
+// are found only while the caller holds the library, loaded with LoadSystemLibrary.
+enum LateFunctionId {
+  SET_DLL_DIRECTORY,
+  SET_DEFAULT_DLL_DIRECTORIES,
+  WOW64_DISABLE_REDIRECTION,
+  WOW64_REVERT_REDIRECTION,
+  CREATE_TOOLHELP_SNAPSHOT,
+  PROCESS_FIRST,
+  PROCESS_NEXT,
+  RTL_GET_VERSION,
+  SETUP_OPEN_INF_FILE,
+  SETUP_CLOSE_INF_FILE,
+  SETUP_GET_LINE_COUNT,
+  SETUP_FIND_FIRST_LINE,
+  SETUP_FIND_NEXT_LINE,
+  SETUP_GET_FIELD_COUNT,
+  SETUP_GET_STRING_FIELD,
+  SETUP_DI_GET_CLASS_DEVS,
+  SETUP_DI_ENUM_DEVICE_INFO,
+  SETUP_DI_GET_DEVICE_REGISTRY_PROPERTY,
+  SETUP_DI_DESTROY_DEVICE_INFO_LIST,
+  CM_GET_DEVNODE_STATUS,
+  CM_WAIT_NO_PENDING_INSTALL_EVENTS,
+  LATE_FUNCTION_COUNT
+};
+
+// Where each is looked up, so that a test can ask the system whether it is there.
+extern const LateFunction kLateFunctions[LATE_FUNCTION_COUNT];
+
 template <typename Function>
-Function KernelFunction(const char* name) {
-  return LibraryFunction<Function>(GetModuleHandleA("kernel32.dll"), name);
+Function LateFunctionOf(LateFunctionId id) {
+  return LookUpLate<Function>(kLateFunctions[id]);
 }
 
 // The full path of `fileName` in the system folder, into `path`; false when it does not fit.
 // A file named bare would be looked for beside the program and in the current directory first.
 bool SystemFolderPath(const char* fileName, char* path, size_t size);
 
-// Loads the system folder's library `fileName` by its full path, so that a DLL of that name
-// beside the program or in the current directory is never taken instead; null when it cannot.
+// Loads the system folder's library `fileName` by its full path, and the DLLs it needs from the
+// system folder too; null when it cannot.
 HMODULE LoadSystemLibrary(const char* fileName);
 
 typedef BOOL(WINAPI* SetDllDirectoryFn)(LPCSTR);

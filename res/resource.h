@@ -43,5 +43,14 @@
 #define IDS_FOLLOW_UP_RESTART           211
 #define IDS_FOLLOW_UP_PLUG_IN           212
 #define IDS_FAILURE_RESTART             213
+#define IDS_ADAPTER_READY               214
+#define IDS_ADAPTER_SETTING_UP          215
+#define IDS_ADAPTER_PROBLEM             216
+/* What problem code N means is string IDS_PROBLEM_MEANING + N, for N below 100 */
+#define IDS_PROBLEM_MEANING             300
+#define IDS_PROBLEM_FAILED_START        310
+#define IDS_PROBLEM_DISABLED            322
+#define IDS_PROBLEM_FAILED_INSTALL      328
+#define IDS_PROBLEM_UNSIGNED_DRIVER     352
 
 #endif /* QB7_LX450_RESOURCE_H */

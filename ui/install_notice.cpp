@@ -5,6 +5,8 @@
 namespace {
 
 const size_t kNoticeSize = 1024;
+// Problem codes below this have a string slot for their meaning.
+const uint32_t kProblemMeanings = 100;
 
 // Text that only grows and never overflows its buffer: what does not fit is left out.
 class NoticeText {
@@ -74,24 +76,48 @@ UINT MessageFor(const InstallReport& report) {
   return IDS_FAIL_NOT_STARTED;
 }
 
-// "Install OK" stays the first line; what the user still has to do follows, a line each. After a
-// failure the restart gets a line of its own: there is no installation left to finish.
-void AppendFollowUps(const InstallReport& report, NoticeText* text) {
-  UINT restart = report.outcome == INSTALL_FAILED ? IDS_FAILURE_RESTART : IDS_FOLLOW_UP_RESTART;
-  const struct {
-    uint8_t flag;
-    UINT id;
-  } kLines[] = {{FOLLOW_UP_RESTART, restart}, {FOLLOW_UP_PLUG_IN, IDS_FOLLOW_UP_PLUG_IN}};
-  for (const auto& line : kLines) {
-    if (!(report.followUps & line.flag)) continue;
+// The device tree speaks for the adapter where it could be read; otherwise the installer's
+// counts say whether the adapter still has to be plugged in.
+void AppendAdapterLines(const InstallReport& report, NoticeText* text) {
+  const AdapterReport& adapter = report.adapter;
+  UINT line = 0;
+  switch (adapter.state) {
+    case ADAPTER_NOT_CHECKED:
+      if (report.followUps & FOLLOW_UP_PLUG_IN) line = IDS_FOLLOW_UP_PLUG_IN;
+      break;
+    case ADAPTER_ABSENT: line = IDS_FOLLOW_UP_PLUG_IN; break;
+    case ADAPTER_READY: line = IDS_ADAPTER_READY; break;
+    case ADAPTER_SETTING_UP: line = IDS_ADAPTER_SETTING_UP; break;
+    case ADAPTER_PROBLEM: line = IDS_ADAPTER_PROBLEM; break;
+  }
+  if (!line) return;
+  text->Append("\n");
+  text->AppendString(line, "", "", adapter.problem);
+  char meaning[256];
+  if (adapter.state == ADAPTER_PROBLEM && adapter.problem < kProblemMeanings &&
+      LoadStringA(GetModuleHandleA(nullptr), IDS_PROBLEM_MEANING + adapter.problem, meaning,
+                  sizeof meaning) > 0) {
     text->Append("\n");
-    text->AppendString(line.id);
+    text->Append(meaning);
   }
 }
 
+// "Install OK" stays the first line; what the user still has to do follows, a line each. After a
+// failure the restart gets a line of its own: there is no installation left to finish.
+void AppendFollowUps(const InstallReport& report, NoticeText* text) {
+  if (report.followUps & FOLLOW_UP_RESTART) {
+    text->Append("\n");
+    text->AppendString(report.outcome == INSTALL_FAILED ? IDS_FAILURE_RESTART
+                                                        : IDS_FOLLOW_UP_RESTART);
+  }
+  if (report.outcome == INSTALL_FINISHED) AppendAdapterLines(report, text);
+}
+
+// Every line under "Install OK" is something to know or to do.
 UINT IconFor(const InstallReport& report) {
   if (report.outcome != INSTALL_FINISHED) return MB_ICONERROR;
-  return report.followUps ? MB_ICONINFORMATION : 0;
+  if (report.adapter.state == ADAPTER_PROBLEM) return MB_ICONWARNING;
+  return report.followUps || report.adapter.state != ADAPTER_NOT_CHECKED ? MB_ICONINFORMATION : 0;
 }
 
 }  // namespace

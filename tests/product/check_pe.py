@@ -14,13 +14,13 @@ RT_ICON, RT_BITMAP, RT_DIALOG, RT_STRING, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST
 # Every function the program imports from KERNEL32 must be there on the oldest systems it starts
 # on, Windows 95 and NT 4.0, or the loader refuses it before any window shows. These are.
 KERNEL32_ON_95_AND_NT4 = {
-    "CloseHandle", "CreateProcessA", "DeleteCriticalSection", "EnterCriticalSection",
-    "FreeLibrary", "GetCurrentDirectoryA", "GetCurrentProcess", "GetExitCodeProcess",
-    "GetFileAttributesA", "GetLastError", "GetModuleFileNameA", "GetModuleHandleA",
-    "GetProcAddress", "GetStartupInfoA", "GetSystemDirectoryA", "InitializeCriticalSection",
-    "IsDBCSLeadByte", "LeaveCriticalSection", "LoadLibraryA", "SetCurrentDirectoryA",
-    "SetUnhandledExceptionFilter", "Sleep", "TlsGetValue", "VirtualProtect", "VirtualQuery",
-    "WaitForSingleObject", "lstrcpynA", "lstrlenA",
+    "CloseHandle", "CreateProcessA", "DeleteCriticalSection", "EnterCriticalSection", "FindClose",
+    "FindFirstFileA", "FindNextFileA", "FreeLibrary", "GetCurrentDirectoryA", "GetCurrentProcess",
+    "GetExitCodeProcess", "GetFileAttributesA", "GetLastError", "GetModuleFileNameA",
+    "GetModuleHandleA", "GetProcAddress", "GetStartupInfoA", "GetSystemDirectoryA",
+    "InitializeCriticalSection", "IsDBCSLeadByte", "LeaveCriticalSection", "LoadLibraryA",
+    "LoadLibraryExA", "SetCurrentDirectoryA", "SetUnhandledExceptionFilter", "Sleep", "TlsGetValue",
+    "VirtualProtect", "VirtualQuery", "WaitForSingleObject", "lstrcpynA", "lstrlenA",
 }
 # Functions the program uses that came later: it must look them up at run time instead.
 KERNEL32_LATE = {

@@ -10,6 +10,7 @@ int main() {
   InstallReport report = RunInstall();
   char directory[MAX_PATH] = "";
   GetCurrentDirectoryA(sizeof directory, directory);
-  printf("outcome=%d\nsubject=%s\ncwd=%s\n", int(report.outcome), report.subject, directory);
+  printf("outcome=%d\nsubject=%s\ncwd=%s\nadapter=%d\nproblem=%u\n", int(report.outcome),
+         report.subject, directory, int(report.adapter.state), unsigned(report.adapter.problem));
   return 0;
 }

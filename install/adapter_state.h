@@ -1,0 +1,68 @@
+// How the adapter stands after an install, as Windows' device tree tells it, and which of the
+// driver package's models sections speak for this system. No Windows header.
+#ifndef QB7_INSTALL_ADAPTER_STATE_H
+#define QB7_INSTALL_ADAPTER_STATE_H
+
+#include <cstddef>
+#include <cstdint>
+
+enum AdapterState : uint8_t {
+  ADAPTER_NOT_CHECKED,  // no device functions, or no hardware ids read from the package
+  ADAPTER_ABSENT,       // no present device matches the package
+  ADAPTER_READY,        // present, started, no problem
+  ADAPTER_SETTING_UP,   // present, not started yet, no problem
+  ADAPTER_PROBLEM,      // present, and Windows reports a problem code for it
+};
+
+struct AdapterReport {
+  AdapterState state;
+  uint32_t problem;  // the device's problem code, for ADAPTER_PROBLEM
+};
+
+// What the configuration manager says of one device node.
+struct DeviceStatus {
+  bool started;
+  bool hasProblem;
+  uint32_t problem;
+};
+
+// One matching device. While Plug and Play still had installs pending when the wait for them
+// ended, a problem is taken for part of setting the device up.
+AdapterReport AssessDevice(const DeviceStatus& status, bool installsPending);
+
+// The report that needs the user's attention most: a problem, then setting up, then ready.
+AdapterReport MoreUrgent(const AdapterReport& first, const AdapterReport& second);
+
+// The running Windows as a models section's decoration compares it.
+struct WindowsVersion {
+  uint32_t major;
+  uint32_t minor;
+  uint32_t build;
+  uint8_t productType;
+};
+
+// Whether a [Manufacturer] entry's decoration, NT[processor][.major[.minor[.product type[.suite
+// mask[.build]]]]], applies to this Windows on the processor INF sections name `platform`
+// ("x86", "amd64"): its processor, if named, is this one and its version, if given, is at most
+// this one's. Case is ignored; the suite mask is not looked at.
+bool ModelsDecorationApplies(const char* decoration, const char* platform,
+                             const WindowsVersion& version);
+
+// The hardware and compatible ids a driver package serves, in a fixed pool.
+const size_t kHardwareIdPoolSize = 16384;
+struct HardwareIdList {
+  char pool[kHardwareIdPoolSize];  // each id followed by its terminator
+  size_t used;
+  size_t count;
+  bool overflowed;  // an id did not fit: the list cannot say that a device is not served
+};
+
+void ClearHardwareIds(HardwareIdList* ids);
+void AddHardwareId(HardwareIdList* ids, const char* id);
+
+// Whether any id of `deviceIds`, a list of terminated strings ending with an empty one within
+// `size` bytes as the device's registry property holds it, equals one of `ids`, ignoring the
+// case of ASCII letters as Windows matches drivers to devices.
+bool ServesAnyOf(const HardwareIdList& ids, const char* deviceIds, size_t size);
+
+#endif
