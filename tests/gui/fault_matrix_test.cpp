@@ -272,8 +272,8 @@ TEST_P(MediumPlace, InstallsFromTheDriverFolderBelowIt) {
   ASSERT_TRUE(StartProgram("win7"));
   HWND notice = PressInstallAndWaitForNotice();
   ASSERT_NE(notice, nullptr);
-  EXPECT_EQ(MessageBoxText(notice), kInstallOk);
-  EXPECT_EQ(Probe(notice).shownIcon, ShownIcon::kNone);
+  EXPECT_EQ(MessageBoxText(notice), kInstallOkPlugIn);
+  EXPECT_EQ(Probe(notice).shownIcon, ShownIcon::kInformation);
   ExpectOneVistaRunFromTheMedium();
   EXPECT_TRUE(IsInstalled()) << "the stand-in did not install the package beside it";
   ConfirmAndExpectExit(notice);
@@ -398,17 +398,28 @@ INSTANTIATE_TEST_SUITE_P(Installers, FailingInstaller, testing::ValuesIn(kFailin
 struct FollowUpRow {
   const char* name;
   const char* exitCode;
+  const char* adapterIds;  // a present device with these hardware ids, or none
   const char* notice;
 };
 
 const FollowUpRow kFollowUpRows[] = {
-    {"NeedsARestart", "0x40000001", "Install OK\nRestart Windows to finish the installation."},
-    // Copied to the driver store but installed on no device: no adapter was plugged in.
-    {"WaitsForTheAdapter", "0x00000100",
-     "Install OK\nPlug in the adapter to finish the installation."},
-    {"NeedsBoth", "0x40000100",
+    // Installed on a device, says the installer, but the device tree has no adapter.
+    {"NeedsARestart", "0x40000001", nullptr,
      "Install OK\nRestart Windows to finish the installation.\n"
      "Plug in the adapter to finish the installation."},
+    // Copied to the driver store but installed on no device: no adapter was plugged in.
+    {"WaitsForTheAdapter", "0x00000100", nullptr,
+     "Install OK\nPlug in the adapter to finish the installation."},
+    {"NeedsBoth", "0x40000100", nullptr,
+     "Install OK\nRestart Windows to finish the installation.\n"
+     "Plug in the adapter to finish the installation."},
+    // The device tree speaks for a plugged-in adapter, whatever the installer counted.
+    {"AdapterPluggedIn", "0x00000100", "USB\\VID_0B95&PID_7720\0",
+     "Install OK\nThe adapter is plugged in. Windows is still setting it up: it is ready when the "
+     "network connection appears."},
+    {"AdapterPluggedInAndRestart", "0x40000001", "USB\\VID_0B95&PID_7720\0",
+     "Install OK\nRestart Windows to finish the installation.\nThe adapter is plugged in. "
+     "Windows is still setting it up: it is ready when the network connection appears."},
 };
 
 // Names the row in test names and messages.
@@ -419,6 +430,9 @@ class InstallerFollowUp : public FaultMatrix, public testing::WithParamInterface
 // What the installer's exit code says is left to do follows "Install OK", with the information
 // icon.
 TEST_P(InstallerFollowUp, TellsTheUserWhatIsLeftToDo) {
+  if (GetParam().adapterIds) {
+    ASSERT_TRUE(PlantDeviceNode(GetParam().adapterIds, nullptr));
+  }
   ASSERT_TRUE(StartProgram("win7", {{"QB7_STANDIN_EXIT", GetParam().exitCode}}));
   HWND notice = PressInstallAndWaitForNotice();
   ASSERT_NE(notice, nullptr);
@@ -464,7 +478,7 @@ TEST_F(FaultMatrix, WaitsForAnotherProcessOfTheInstallersName) {
   HWND notice = WaitForNotice();
   ASSERT_NE(notice, nullptr) << "no notice after the other process ended";
   Snapshot(notice);
-  EXPECT_EQ(MessageBoxText(notice), kInstallOk);
+  EXPECT_EQ(MessageBoxText(notice), kInstallOkPlugIn);
   ExpectOneVistaRunFromTheMedium();
   ConfirmAndExpectExit(notice);
 }
@@ -478,7 +492,7 @@ TEST_F(FaultMatrix, InstallPressedTwiceRunsTheInstallerOnce) {
   HWND notice = WaitForNotice();
   ASSERT_NE(notice, nullptr) << "no notice captioned \"Status\" appeared";
   Snapshot(notice);
-  EXPECT_EQ(MessageBoxText(notice), kInstallOk);
+  EXPECT_EQ(MessageBoxText(notice), kInstallOkPlugIn);
   ConfirmAndExpectExit(notice);
   EXPECT_EQ(FindWindowOf(program_.Id(), kDialogClass, kNoticeCaption), nullptr);
   ExpectOneVistaRunFromTheMedium();
@@ -508,7 +522,7 @@ TEST_P(PlantedRundll32, DoesNotRunAndTheSystemsInstallsTheInf) {
   ASSERT_TRUE(StartProgram("winxp64"));
   HWND notice = PressInstallAndWaitForNotice();
   ASSERT_NE(notice, nullptr);
-  EXPECT_EQ(MessageBoxText(notice), kInstallOk);
+  EXPECT_EQ(MessageBoxText(notice), kInstallOkPlugIn);
   EXPECT_FALSE(FileExists(standinLog_)) << "the planted rundll32.exe ran";
   EXPECT_TRUE(IsInstalled()) << "the system's setup library did not install the INF";
   ConfirmAndExpectExit(notice);

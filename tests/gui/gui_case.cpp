@@ -71,6 +71,7 @@ void GuiCase::SetUp() {
 void GuiCase::TearDown() {
   if (HasFailure() && program_.IsRunning()) Snapshot(dialog_);
   program_.Terminate();
+  RemoveDeviceNode();
   DrawCaptionsInWine(false);
   DeleteRegistryValue(HKEY_CURRENT_USER, kVersionKey, "Version");
   if (HasFailure()) {
@@ -131,6 +132,10 @@ WindowProbe GuiCase::Probe(HWND window) {
 
 const char kPackageKey[] = "Software\\QB7_LX450 Test Package";
 const char kInstallOk[] = "Install OK";
+const char kInstallOkPlugIn[] = "Install OK\nPlug in the adapter to finish the installation.";
+const char kInstallOkSettingUp[] =
+    "Install OK\nThe adapter is plugged in. Windows is still setting it up: it is ready when the "
+    "network connection appears.";
 const char kVistaParameters[] = " /lm /sw /sa";
 
 namespace {

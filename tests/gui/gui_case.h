@@ -69,6 +69,10 @@ std::string NoticeText(UINT id, const std::string& subject);
 // Where our test package, once installed, records it.
 extern const char kPackageKey[];
 extern const char kInstallOk[];
+// "Install OK" with the line under it when no adapter is plugged in, and when Windows is still
+// setting up one that is (Wine never reports a device started).
+extern const char kInstallOkPlugIn[];
+extern const char kInstallOkSettingUp[];
 // What the Vista-family installer is started with.
 extern const char kVistaParameters[];
 POINT CentreOf(const RECT& rect);

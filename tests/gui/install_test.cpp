@@ -82,8 +82,8 @@ TEST_F(Install, OnVistaRunsTheInstallerAndReportsOnlyAfterItHasEnded) {
   EXPECT_TRUE(watch.sawStandinRunWithoutNotice) << "the stand-in was never seen running";
   EXPECT_TRUE(watch.endRecordedWhenNoticeShown) << "the notice came while the installer ran";
   EXPECT_TRUE(watch.dialogShownWhileStandinRan);
-  EXPECT_EQ(MessageBoxText(watch.notice), kInstallOk);
-  EXPECT_EQ(Probe(watch.notice).shownIcon, ShownIcon::kNone);
+  EXPECT_EQ(MessageBoxText(watch.notice), kInstallOkPlugIn);
+  EXPECT_EQ(Probe(watch.notice).shownIcon, ShownIcon::kInformation);
 
   std::vector<StandinRun> runs = ReadStandinLog(standinLog_);
   ASSERT_EQ(runs.size(), 1u);
@@ -96,12 +96,28 @@ TEST_F(Install, OnVistaRunsTheInstallerAndReportsOnlyAfterItHasEnded) {
   ConfirmAndExpectExit(watch.notice);
 }
 
+// Wine lists a planted device node as present but never started: Windows is still setting it up.
+TEST_F(Install, OnVistaAPluggedInAdapterTakesThePlugInLinesPlace) {
+  ASSERT_TRUE(PlantDeviceNode("USB\\VID_0B95&PID_7720\0", nullptr));
+  ASSERT_TRUE(StartProgram("win7"));
+  ASSERT_TRUE(PressButton(dialog_, IDC_INSTALL));
+  HWND notice = WaitForNotice();
+  ASSERT_NE(notice, nullptr) << "no notice captioned \"Status\" appeared";
+  Snapshot(notice);
+  EXPECT_EQ(MessageBoxText(notice), kInstallOkSettingUp);
+  EXPECT_EQ(Probe(notice).shownIcon, ShownIcon::kInformation);
+  ConfirmAndExpectExit(notice);
+}
+
 struct XpRow {
   const char* name;
   const char* version;
+  bool adapterPluggedIn;
 };
 
-const XpRow kXpRows[] = {{"WinXp", "winxp"}, {"WinXp64", "winxp64"}};
+const XpRow kXpRows[] = {{"WinXp", "winxp", false},
+                         {"WinXp64", "winxp64", false},
+                         {"WinXpAdapterPluggedIn", "winxp", true}};
 
 // Names the row in test names and messages.
 void PrintTo(const XpRow& row, std::ostream* out) { *out << row.name; }
@@ -111,13 +127,17 @@ class XpInstall : public Install, public testing::WithParamInterface<XpRow> {};
 // The setup library run through Wine's own rundll32 really processes our test package, whose
 // only effect is a registry value naming the folder it was installed from.
 TEST_P(XpInstall, InstallsThePackageThroughTheSetupLibrary) {
+  if (GetParam().adapterPluggedIn) {
+    ASSERT_TRUE(PlantDeviceNode("USB\\VID_0B95&PID_7720\0", nullptr));
+  }
   ASSERT_TRUE(StartProgram(GetParam().version));
   ASSERT_TRUE(PressButton(dialog_, IDC_INSTALL));
   HWND notice = WaitForNotice();
   ASSERT_NE(notice, nullptr) << "no notice captioned \"Status\" appeared";
   Snapshot(notice);
-  EXPECT_EQ(MessageBoxText(notice), kInstallOk);
-  EXPECT_EQ(Probe(notice).shownIcon, ShownIcon::kNone);
+  EXPECT_EQ(MessageBoxText(notice),
+            GetParam().adapterPluggedIn ? kInstallOkSettingUp : kInstallOkPlugIn);
+  EXPECT_EQ(Probe(notice).shownIcon, ShownIcon::kInformation);
   std::string installed;
   std::string sourceFolder;
   EXPECT_TRUE(ReadRegistryString(HKEY_CURRENT_USER, kPackageKey, "Installed", &installed));

@@ -49,6 +49,36 @@ void DeleteRegistryValue(HKEY root, const char* key, const char* name, REGSAM vi
   RegCloseKey(handle);
 }
 
+namespace {
+
+const char kDeviceKey[] = "System\\CurrentControlSet\\Enum\\USB\\VID_0B95&PID_7720\\QB7TEST";
+
+void SetMultiString(HKEY key, const char* name, const char* ids) {
+  if (!ids) return;
+  size_t size = 0;
+  while (ids[size]) size += lstrlenA(ids + size) + 1;
+  RegSetValueExA(key, name, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(ids), DWORD(size + 1));
+}
+
+}  // namespace
+
+bool PlantDeviceNode(const char* hardwareIds, const char* compatibleIds) {
+  HKEY key;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kDeviceKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                      nullptr) != ERROR_SUCCESS) {
+    return false;
+  }
+  SetMultiString(key, "HardwareID", hardwareIds);
+  SetMultiString(key, "CompatibleIDs", compatibleIds);
+  const char kNetClass[] = "{4d36e972-e325-11ce-bfc1-08002be10318}";
+  RegSetValueExA(key, "ClassGUID", 0, REG_SZ, reinterpret_cast<const BYTE*>(kNetClass),
+                 sizeof kNetClass);
+  RegCloseKey(key);
+  return true;
+}
+
+void RemoveDeviceNode() { RegDeleteKeyA(HKEY_LOCAL_MACHINE, kDeviceKey); }
+
 int PrefixBitness() {
   if (sizeof(void*) == 8) return 64;
   BOOL underWow64 = FALSE;

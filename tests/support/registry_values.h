@@ -23,6 +23,12 @@ bool ReadRegistryString(HKEY root, const char* key, const char* name, std::strin
 
 void DeleteRegistryValue(HKEY root, const char* key, const char* name, REGSAM view = 0);
 
+// Writes a device node that Wine lists among the present devices, with these hardware and
+// compatible ids: each ended by "\0", the list by the string's own end; null leaves the value
+// out. One node at a time; RemoveDeviceNode takes it away.
+bool PlantDeviceNode(const char* hardwareIds, const char* compatibleIds);
+void RemoveDeviceNode();
+
 // 64 when this Wine prefix is a 64-bit Windows (this process may be a 32-bit one under WOW64),
 // 32 in a 32-bit prefix: the processor bitness every program in the prefix is told.
 int PrefixBitness();

@@ -4,10 +4,15 @@
 
 #include <fstream>
 #include <ostream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "child_process.h"
+#include "detect/probe_seams.h"
+#include "install/adapter_seams.h"
 #include "install/install_procedure.h"
+#include "install/system_library.h"
 #include "registry_values.h"
 #include "scratch_folder.h"
 #include "wine_host.h"
@@ -27,6 +32,7 @@ struct InstallRun {
   std::string subject;
   std::string cwd;
   std::string output;
+  std::string adapter;
 };
 
 // The Vista-family driver folder and installer for the processor this prefix reports.
@@ -64,7 +70,10 @@ class RunInstallOnWine : public testing::Test {
     }
   }
 
-  void TearDown() override { RemoveTree(scratch_); }
+  void TearDown() override {
+    RemoveDeviceNode();
+    RemoveTree(scratch_);
+  }
 
   // Lays out `base`\Driver\`folder` with the test package and, unless null, the stand-in
   // installer under `installerName`; returns the folder.
@@ -94,9 +103,12 @@ class RunInstallOnWine : public testing::Test {
     ChildRun child = RunChild('"' + childPath + '"', currentDirectory, kChildTimeoutMs);
     EXPECT_TRUE(child.started);
     EXPECT_TRUE(child.ended) << "the install did not end within " << kChildTimeoutMs << " ms";
-    InstallRun run = {child.ended, FieldValue(child.output, "outcome"),
-                      FieldValue(child.output, "subject"), FieldValue(child.output, "cwd"),
-                      child.output};
+    InstallRun run = {child.ended,
+                      FieldValue(child.output, "outcome"),
+                      FieldValue(child.output, "subject"),
+                      FieldValue(child.output, "cwd"),
+                      child.output,
+                      FieldValue(child.output, "adapter")};
     return run;
   }
 
@@ -247,6 +259,138 @@ TEST_P(XpInfOnWine, IsCheckedAsTheNativeSetupLibraryReadsIt) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sections, XpInfOnWine, testing::ValuesIn(kXpInfRows));
+
+struct AdapterRow {
+  const char* name;
+  const char* version;  // the road: 2000/XP or Vista family
+  const char* hardwareIds;
+  const char* compatibleIds;
+  AdapterState in64BitPrefix;
+  AdapterState in32BitPrefix;
+};
+
+const char kServedId[] = "USB\\VID_0B95&PID_7720&REV_0001\0USB\\VID_0B95&PID_7720\0";
+// Served only by the test INF's models section decorated NTamd64.
+const char kAmd64OnlyId[] = "USB\\VID_0B95&PID_772A\0";
+const char kOtherId[] = "USB\\VID_1234&PID_0001\0";
+
+// Wine tells every device node neither started nor failed: a present adapter is one Windows is
+// still setting up.
+const AdapterRow kAdapterRows[] = {
+    {"NoDeviceXp", "winxp", nullptr, nullptr, ADAPTER_ABSENT, ADAPTER_ABSENT},
+    {"NoDeviceVista", "win7", nullptr, nullptr, ADAPTER_ABSENT, ADAPTER_ABSENT},
+    {"OtherDevice", "win7", kOtherId, nullptr, ADAPTER_ABSENT, ADAPTER_ABSENT},
+    {"HardwareIdXp", "winxp", kServedId, nullptr, ADAPTER_SETTING_UP, ADAPTER_SETTING_UP},
+    {"HardwareIdVista", "win7", kServedId, nullptr, ADAPTER_SETTING_UP, ADAPTER_SETTING_UP},
+    {"CompatibleId", "win7", kOtherId, kServedId, ADAPTER_SETTING_UP, ADAPTER_SETTING_UP},
+    {"LowerCaseId", "winxp", "usb\\vid_0b95&pid_7720\0", nullptr, ADAPTER_SETTING_UP,
+     ADAPTER_SETTING_UP},
+    {"Amd64ModelsXp", "winxp", kAmd64OnlyId, nullptr, ADAPTER_SETTING_UP, ADAPTER_ABSENT},
+    {"Amd64ModelsVista", "win7", kAmd64OnlyId, nullptr, ADAPTER_SETTING_UP, ADAPTER_ABSENT},
+};
+
+// Names the row in test names and messages.
+void PrintTo(const AdapterRow& row, std::ostream* out) { *out << row.name; }
+
+class AdapterOnWine : public RunInstallOnWine, public testing::WithParamInterface<AdapterRow> {};
+
+// After the installer, a present device that the package serves, matched as Windows matches
+// drivers, takes the place of the installer's counts.
+TEST_P(AdapterOnWine, IsFoundByTheIdsThePackageServesHere) {
+  const AdapterRow& row = GetParam();
+  LayOutEveryDriverFolder(medium_);
+  if (row.hardwareIds) {
+    ASSERT_TRUE(PlantDeviceNode(row.hardwareIds, row.compatibleIds));
+  }
+  InstallRun run = RunInstallAs(row.version, medium_);
+  ASSERT_TRUE(run.ended);
+  EXPECT_EQ(Outcome(INSTALL_FINISHED), run.outcome) << run.output;
+  AdapterState expected = PrefixBitness() == 64 ? row.in64BitPrefix : row.in32BitPrefix;
+  EXPECT_EQ(std::to_string(int(expected)), run.adapter) << run.output;
+}
+
+INSTANTIATE_TEST_SUITE_P(Devices, AdapterOnWine, testing::ValuesIn(kAdapterRows));
+
+// What the configuration manager answers for the planted device, and how long installs stay
+// pending: states Wine itself never reports.
+struct DeviceStateRow {
+  const char* name;
+  ULONG status;
+  ULONG problem;
+  DWORD pendingWait;  // what the wait for pending installs returns
+  bool hasStatusFunction;
+  AdapterState state;
+  uint32_t reportedProblem;
+};
+
+const DeviceStateRow kDeviceStateRows[] = {
+    {"Started", DN_STARTED, 0, WAIT_OBJECT_0, true, ADAPTER_READY, 0},
+    {"NotStartedYet", 0, 0, WAIT_OBJECT_0, true, ADAPTER_SETTING_UP, 0},
+    {"NoDriverCode28", DN_HAS_PROBLEM, 28, WAIT_OBJECT_0, true, ADAPTER_PROBLEM, 28},
+    {"CannotStartCode10", DN_HAS_PROBLEM, 10, WAIT_OBJECT_0, true, ADAPTER_PROBLEM, 10},
+    {"UnsignedCode52", DN_HAS_PROBLEM, 52, WAIT_OBJECT_0, true, ADAPTER_PROBLEM, 52},
+    {"UnknownCode", DN_HAS_PROBLEM, 4242, WAIT_OBJECT_0, true, ADAPTER_PROBLEM, 4242},
+    {"ProblemWhileInstallsPending", DN_HAS_PROBLEM, 28, WAIT_TIMEOUT, true, ADAPTER_SETTING_UP, 0},
+    {"StartedWhileInstallsPending", DN_STARTED, 0, WAIT_TIMEOUT, true, ADAPTER_READY, 0},
+    // Windows NT 4.0 has no configuration manager.
+    {"NoDeviceFunctions", DN_STARTED, 0, WAIT_OBJECT_0, false, ADAPTER_NOT_CHECKED, 0},
+};
+
+void PrintTo(const DeviceStateRow& row, std::ostream* out) { *out << row.name; }
+
+class DeviceStateOnWine : public RunInstallOnWine,
+                          public testing::WithParamInterface<DeviceStateRow> {
+ protected:
+  static CONFIGRET WINAPI StatusOfRow(ULONG* status, ULONG* problem, DEVINST, ULONG) {
+    *status = GetParam().status;
+    *problem = GetParam().problem;
+    return CR_SUCCESS;
+  }
+  static DWORD WINAPI WaitOfRow(DWORD timeout) {
+    waitedMs_ = timeout;
+    return GetParam().pendingWait;
+  }
+  static DWORD waitedMs_;
+};
+
+DWORD DeviceStateOnWine::waitedMs_ = 0;
+
+TEST_P(DeviceStateOnWine, SaysHowThePresentAdapterStands) {
+  const DeviceStateRow& row = GetParam();
+  ASSERT_TRUE(PlantDeviceNode(kServedId, nullptr));
+  HMODULE setupLibrary = LoadSystemLibrary("setupapi.dll");
+  HMODULE configManager = LoadSystemLibrary("cfgmgr32.dll");
+  ASSERT_TRUE(setupLibrary && configManager);
+  DeviceApi api = LookUpDeviceApi();
+  api.getStatus = row.hasStatusFunction ? StatusOfRow : nullptr;
+  api.waitNoPendingInstalls = WaitOfRow;
+  HardwareIdList ids;
+  ClearHardwareIds(&ids);
+  AddHardwareId(&ids, "USB\\VID_0B95&PID_7720");
+  AdapterReport report = FindAdapterWith(api, ids);
+  EXPECT_EQ(row.state, report.state);
+  EXPECT_EQ(row.reportedProblem, report.problem);
+  if (row.hasStatusFunction) {
+    EXPECT_EQ(kPendingInstallsWaitMs, waitedMs_) << "no bounded wait";
+  }
+  FreeLibrary(configManager);
+  FreeLibrary(setupLibrary);
+}
+
+INSTANTIATE_TEST_SUITE_P(States, DeviceStateOnWine, testing::ValuesIn(kDeviceStateRows));
+
+// Every function looked up at run time is there under Wine, which exports all of them on every
+// version: one that is missing was looked for in the wrong library, or by the wrong name.
+TEST(LateFunctions, AreFoundWhereTheProgramLooksForThem) {
+  std::vector<LateFunction> functions(kLateFunctions, kLateFunctions + LATE_FUNCTION_COUNT);
+  functions.insert(functions.end(), std::begin(kProbeFunctions), std::end(kProbeFunctions));
+  for (const LateFunction& function : functions) {
+    HMODULE library = LoadSystemLibrary(function.library);
+    EXPECT_TRUE(library && GetProcAddress(library, function.name))
+        << function.name << " is not in " << function.library;
+    if (library) FreeLibrary(library);
+  }
+}
 
 // In the Japanese code page a medium folder may end in a character whose second byte is that
 // of a backslash (表 is 95 5C, ― is 81 5C), which is no backslash. Runs as its own test with
