@@ -94,16 +94,35 @@ bool GuiCase::Launch(const char* version, const Environment& extra, bool withSys
   // A drive root keeps its backslash ("M:\"); any other folder has none.
   std::string root = medium_.back() == '\\' ? medium_ : medium_ + "\\";
   std::string path = root + kProgramFileName;
-  if (!withSystemMenu) return program_.Start(path, medium_, environment) && WaitForDialog();
-  if (!program_.StartSuspended(path, medium_, environment)) return false;
+  bool started = withSystemMenu ? program_.StartSuspended(path, medium_, environment)
+                                 : program_.Start(path, medium_, environment);
+  if (!started) {
+    ADD_FAILURE() << "the program could not be started: error " << program_.LastError();
+    return false;
+  }
+  if (!withSystemMenu) return WaitForDialog();
   SystemMenuGrant grant(ToWindowsPath(QB7_GUI_PROBE_DLL), program_.ThreadId());
   // The grant is needed until the dialog has initialised, which it has once it shows.
   return grant.IsActive() && program_.Resume() && WaitForDialog();
 }
 
+// Waits for the dialog while the program runs: one that ended says so at once, with its exit
+// code, and one that runs without a dialog only once the bound for a hang has passed.
 bool GuiCase::WaitForDialog() {
-  dialog_ = WaitForWindow(program_.Id(), kDialogClass, nullptr, kWindowTimeoutMs);
-  return dialog_ != nullptr;
+  PollUntil(
+      [&] {
+        dialog_ = FindWindowOf(program_.Id(), kDialogClass, nullptr);
+        return dialog_ || !program_.IsRunning();
+      },
+      kStartTimeoutMs);
+  if (dialog_) return true;
+  DWORD exitCode = 0;
+  if (program_.WaitForExit(0, &exitCode)) {
+    ADD_FAILURE() << "the program ended with exit code " << exitCode << " before its dialog showed";
+  } else {
+    ADD_FAILURE() << "the program ran for " << kStartTimeoutMs << " ms without showing its dialog";
+  }
+  return false;
 }
 
 HWND GuiCase::WaitForNotice() {

@@ -26,6 +26,8 @@
 // Generous bounds: reached only when something is wrong, never a measure of speed.
 const DWORD kExitTimeoutMs = 20000;
 const DWORD kInstallTimeoutMs = 60000;
+// A program starting while the machine is busy may take long: the wait ends early when it ends.
+const DWORD kStartTimeoutMs = 60000;
 
 const char kProgramFileName[] = "QB7_LX450.exe";
 const char kNoticeCaption[] = "Status";

@@ -35,9 +35,21 @@ exec 9>"$prefix.lock"
 flock 9
 make_prefix
 flock -u 9
-# A server that outlives each program spares every test the start of Wine's services. They are
-# started here, away from the caller's output pipes: a test runner waits for those to close.
-if "$(dirname "$loader")/wineserver" -p30 </dev/null >/dev/null 2>&1; then
+# A server that outlives each program spares every test the start of Wine's services. It lasts
+# until tools/stop_wine.sh ends it (tools/with_display.sh does, after the run): one that timed
+# out after a quiet spell would leave a test to meet it just ending, or to wait for a new one and
+# its services. Prefix creation above waits out the servers of its own tools, so the first test
+# starts this one. It is started here, away from the caller's output pipes: a test runner waits
+# for those to close.
+if "$(dirname "$loader")/wineserver" -p </dev/null >/dev/null 2>&1; then
   "$loader" cmd /c exit </dev/null >/dev/null 2>&1 || true
 fi
-exec "$loader" "$@"
+# A program that ends at once with an error status prints nothing of its own: say it here.
+started=$(date +%s%N)
+status=0
+"$loader" "$@" || status=$?
+if [ $status -ne 0 ]; then
+  echo "wine_run.sh: $(basename "$1") ended with status $status after" \
+    "$(( ($(date +%s%N) - started) / 1000000 )) ms" >&2
+fi
+exit $status
