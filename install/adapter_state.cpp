@@ -17,6 +17,14 @@ int Urgency(AdapterState state) {
 
 char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
+// The value of a decimal or hexadecimal digit; 16 for any other character.
+unsigned DigitValue(char c) {
+  char lower = LowerAscii(c);
+  if (lower >= '0' && lower <= '9') return unsigned(lower - '0');
+  if (lower >= 'a' && lower <= 'f') return unsigned(lower - 'a' + 10);
+  return 16;
+}
+
 // Whether `text` starts with `prefix`, ignoring case; `*text` is moved past it when it does.
 bool SkipPrefix(const char** text, const char* prefix) {
   const char* c = *text;
@@ -35,12 +43,9 @@ bool ReadVersionPart(const char** text, uint32_t* value, bool* present) {
   *value = 0;
   *present = false;
   for (; *c && *c != '.'; ++c) {
-    char digit = LowerAscii(*c);
-    unsigned number = digit >= '0' && digit <= '9' ? unsigned(digit - '0')
-                      : base == 16 && digit >= 'a' && digit <= 'f' ? unsigned(digit - 'a' + 10)
-                                                                   : base;
-    if (number >= base) return false;
-    *value = *value * base + number;
+    unsigned digit = DigitValue(*c);
+    if (digit >= base) return false;
+    *value = *value * base + digit;
     *present = true;
   }
   if (*c == '.') ++c;
@@ -48,14 +53,11 @@ bool ReadVersionPart(const char** text, uint32_t* value, bool* present) {
   return true;
 }
 
-// "amd64" in "NTamd64.6.1": the processor ends at the first dot.
+// "amd64" in "NTamd64.6.1", or nothing: the processor ends at the first dot.
 bool PlatformMatches(const char** text, const char* platform) {
   const char* c = *text;
-  if (*c == '\0' || *c == '.') {
-    *text = *c ? c + 1 : c;
-    return true;
-  }
-  if (!SkipPrefix(&c, platform) || (*c != '\0' && *c != '.')) return false;
+  bool named = *c != '\0' && *c != '.';
+  if (named && (!SkipPrefix(&c, platform) || (*c != '\0' && *c != '.'))) return false;
   *text = *c ? c + 1 : c;
   return true;
 }

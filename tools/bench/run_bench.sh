@@ -6,13 +6,46 @@ build=$(cd "$1" && pwd)
 product=$(cd "$2" && pwd)
 output=$3
 here=$(cd "$(dirname "$0")" && pwd)
-run=("$here/../../tests/support/wine_run.sh" "$build/wine/prefix64")
-bench=("${run[@]}" "$build/tools/bench/bench.exe" "$build/medium/QB7_LX450.exe"
-       "$build/tools/bench/bare_dialog.exe" "$build/medium")
+device='HKLM\System\CurrentControlSet\Enum\USB\VID_0B95&PID_7720\QB7BENCH'
+
+# in_prefix ARCH COMMAND...: runs a Windows program of the build in its 64- or 32-bit prefix.
+in_prefix() {
+  local arch=$1
+  shift
+  "$here/../../tests/support/wine_run.sh" "$build/wine/prefix$arch" "$@"
+}
+
+bench() {
+  in_prefix "$1" "$build/tools/bench/bench.exe" "$build/medium/QB7_LX450.exe" \
+    "$build/tools/bench/bare_dialog.exe" "$build/medium" "${@:2}"
+}
 
 report_version() {
-  "${run[@]}" reg add 'HKCU\Software\Wine\AppDefaults\QB7_LX450.exe' /v Version /d "$1" /f \
+  in_prefix "$1" reg add 'HKCU\Software\Wine\AppDefaults\QB7_LX450.exe' /v Version /d "$2" /f \
     >/dev/null
+}
+
+# A device node the sample package serves, which Wine lists among the present devices.
+plug_in() {
+  in_prefix "$1" reg add "$device" /v HardwareID /t REG_MULTI_SZ /d 'USB\VID_0B95&PID_7720' /f \
+    >/dev/null
+  in_prefix "$1" reg add "$device" /v ClassGUID /d '{4d36e972-e325-11ce-bfc1-08002be10318}' /f \
+    >/dev/null
+}
+
+unplug() { in_prefix "$1" reg delete "$device" /f >/dev/null 2>&1 || true; }
+
+# Both roads, without and with the adapter: what the device check adds to the completion.
+latencies() {
+  local arch=$1 where=$2
+  for adapter in none plugged; do
+    [ $adapter = plugged ] && plug_in "$arch"
+    report_version "$arch" win7
+    bench "$arch" latency "elevated road (Vista family), $where, adapter $adapter" 1000 8
+    report_version "$arch" winxp
+    bench "$arch" latency "direct road (2000/XP family, INF check included), $where, adapter $adapter" 0 8
+    unplug "$arch"
+  done
 }
 
 {
@@ -27,10 +60,12 @@ report_version() {
   echo
   echo "| figure | median | min | max | runs |"
   echo "|---|---|---|---|---|"
-  report_version win7
-  "${bench[@]}" startup
-  "${bench[@]}" latency "elevated road (Vista family)" 1000 8
-  "${bench[@]}" wait "elevated road" 10000 3
-  report_version winxp
-  "${bench[@]}" latency "direct road (2000/XP family)" 0 8
+  report_version 64 win7
+  bench 64 startup
+  bench 64 wait "elevated road" 10000 3
+  latencies 64 "64-bit prefix"
+  # Only an i686 build runs in a 32-bit prefix.
+  if file -b "$build/tools/bench/bench.exe" | grep -q 'Intel 80386'; then
+    latencies 32 "32-bit prefix"
+  fi
 } | tee "$output"
