@@ -132,8 +132,9 @@ class InfCheck:
             name, copying = wanted[key]
             if key not in sources:
                 faults += 1
-                self.add(ERROR, f"[{copying}] copies {name}, which neither {sections} names: "
-                         f"it has no source on {self.processor}")
+                self.add(ERROR, f"[{copying}] copies {name}, which neither "
+                         f"[SourceDisksFiles.{self.processor}] nor [SourceDisksFiles] names: it "
+                         f"has no source on {self.processor}")
                 continue
             path = self.locate(sources[key])
             faults += path is None
