@@ -260,6 +260,9 @@ class MediumLayout(DistTest):
 class VendorPackage(DistTest):
     def test_every_file_reaches_zip_and_iso_unchanged(self):
         package, files = self.vendor_package()
+        # A link inside the package goes on the medium as the file it points to.
+        os.symlink("readme.txt", os.path.join(package, "Driver", "Vista_32", "liesmich.txt"))
+        files["Driver/Vista_32/liesmich.txt"] = files["Driver/Vista_32/readme.txt"]
         out = self.folder("out")
         made = make_dist(PRODUCT_BUILD, out, package)
         self.assertIn("Driver package accepted: 0 errors", made)
@@ -279,9 +282,21 @@ def refused_rows(test, signer):
     package, _ = test.vendor_package()
     sample_copy = os.path.join(test.folder("sample"), PACKAGE_NAME)
     shutil.copytree(os.path.join(PRODUCT_BUILD, "medium"), sample_copy)
-    long_name = package.replace(PACKAGE_NAME, "long name")
-    shutil.copytree(package, long_name)
-    open(os.path.join(long_name, "Driver", "Vista_64", "x" * 65), "w").close()
+
+    def variant(name, relative, target=None):
+        """A copy of the package with one more file in Vista_64, or a link to `target`."""
+        copy = package.replace(PACKAGE_NAME, name)
+        shutil.copytree(package, copy)
+        path = os.path.join(copy, "Driver", "Vista_64", relative)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        os.symlink(target, path) if target else open(path, "w").close()
+        return copy
+    long_path = os.path.join("f" * 60, "n" * 46)
+    changing_image = test.folder("changing xorriso")
+    with open(os.path.join(changing_image, "xorriso"), "w") as file:
+        file.write("#!/bin/sh\nfor arg; do [ \"$map\" = -map ] && echo >>\"$arg/Driver/Vista_64/"
+                   f"readme.txt\"; map=$arg; done\nexec {shutil.which('xorriso')} \"$@\"\n")
+    os.chmod(os.path.join(changing_image, "xorriso"), 0o755)
     failing_image = test.folder("failing xorriso")
     with open(os.path.join(failing_image, "xorriso"), "w") as file:
         file.write("#!/bin/sh\necho 'cannot write the image' >&2\nexit 1\n")
@@ -290,8 +305,20 @@ def refused_rows(test, signer):
     return [
         ("PackageMissing", package + " (gone)", {},
          f"error   {package} (gone): no such folder"),
-        ("NameTooLongForCdImage", long_name, {},
+        ("NameTooLongForCdImage", variant("long name", "x" * 65), {},
          f"error   Driver/Vista_64/{'x' * 65}: name of 65 characters"),
+        ("PathTooLongForCdImage", variant("long path", long_path), {},
+         f"error   Driver/Vista_64/{long_path}: path of 123 characters on the medium"),
+        ("NameWindowsCannotHold", variant("bad name", "what?.txt"), {},
+         "error   Driver/Vista_64/what?.txt: its name holds ?"),
+        ("NameNotUtf8", variant("not UTF-8", os.fsdecode(b"\xff.txt")), {},
+         "error   Driver/Vista_64/\\xff.txt: its name is not UTF-8"),
+        ("LinkOutsidePackage", variant("link out", "notes.txt", test.folder("private")), {},
+         f"error   Driver/Vista_64/notes.txt: a link to {test.folder('private')}, outside the "
+         "package"),
+        ("ImageDiffersFromPackage", package,
+         {"PATH": changing_image + os.pathsep + os.environ["PATH"]},
+         "read back: Driver/Vista_64/readme.txt: the CD image holds other bytes than the package"),
         ("SampleSigned", None, signer.pem(), "error   Driver/Vista_32/DPInst32.exe: the sample's "
          "stand-in, which installs nothing: a signed medium is a release"),
         ("SampleCopySigned", sample_copy, signer.pem(), "error   Driver/Vista_64/DPInst64.exe: "
