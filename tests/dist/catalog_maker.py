@@ -5,6 +5,7 @@ Usage:
   from catalog_maker import write_catalog
   write_catalog("pkg/Driver/Vista_64/x.cat", [inf, sys_file, ...], cert_pem, key_pem)
   write_catalog(..., algorithm="sha256")   # a list of SHA256 hashes, as newer catalogs have
+  write_catalog(..., form="cms")   # the list in an octet string (CMS) instead of PKCS#7's form
   write_package(package, installers, signer=(cert_pem, key_pem))   # driver_package.py: each
       # folder's catalog a real one over its INF and its processor's files (package_files
       # still gives the placeholders: read a real catalog's bytes from the package)
@@ -139,15 +140,68 @@ def openssl(*arguments):
         raise AssertionError(f"openssl {arguments[0]} failed:\n{made.stderr}")
 
 
-def write_catalog(path, member_paths, signer_cert, signer_key, algorithm="sha1"):
+def der_element(data, offset):
+    """(tag, offset of the contents, offset past the end) of the DER element at `offset`."""
+    length, start = data[offset + 1], offset + 2
+    if length & 0x80:
+        count = length & 0x7F
+        length, start = int.from_bytes(data[start:start + count], "big"), start + count
+    return data[offset], start, start + length
+
+
+def der(tag, contents):
+    length = len(contents)
+    if length < 0x80:
+        return bytes([tag, length]) + contents
+    size = (length.bit_length() + 7) // 8
+    return bytes([tag, 0x80 | size]) + length.to_bytes(size, "big") + contents
+
+
+def children(data, start, end):
+    while start < end:
+        _, _, after = der_element(data, start)
+        yield data[start:after]
+        start = after
+
+
+def as_pkcs7(signed, trust_list):
+    """The CMS SignedData `signed`, made over the list's contents octets, rewritten the way
+    Windows' catalog tools write it: version 1 and the list itself as the content, not an octet
+    string around it. The signed digest stays right: PKCS#7 signs a SEQUENCE content's contents
+    octets, which is what went into the octet string."""
+    _, start, end = der_element(signed, 0)
+    content_type, explicit = children(signed, start, end)
+    _, start, end = der_element(explicit, 0)
+    _, start, end = der_element(explicit, start)
+    _, algorithms, encapsulated, *rest = children(explicit, start, end)
+    _, start, end = der_element(encapsulated, 0)
+    list_type, _ = children(encapsulated, start, end)
+    encapsulated = der(0x30, list_type + der(0xA0, trust_list))
+    body = der(0x02, b"\x01") + algorithms + encapsulated + b"".join(rest)
+    return der(0x30, content_type + der(0xA0, der(0x30, body)))
+
+
+def write_catalog(path, member_paths, signer_cert, signer_key, algorithm="sha1", form="pkcs7"):
     """Writes a catalog listing `member_paths` to `path`, signed with the PEM certificate and
-    key."""
+    key. `form` "cms" leaves the list in an octet string, as CMS has it."""
     with tempfile.TemporaryDirectory(prefix="qb7-catalog-") as scratch:
         config = os.path.join(scratch, "list.cnf")
         trust_list = os.path.join(scratch, "list.der")
+        signed_part = os.path.join(scratch, "signed.der")
         with open(config, "w") as file:
             file.write(list_config(member_paths, algorithm))
         openssl("asn1parse", "-genconf", config, "-noout", "-out", trust_list)
-        openssl("cms", "-sign", "-binary", "-nodetach", "-nosmimecap", "-in", trust_list,
+        with open(trust_list, "rb") as file:
+            trust_list_der = file.read()
+        _, start, _ = der_element(trust_list_der, 0)
+        with open(signed_part, "wb") as file:
+            file.write(trust_list_der if form == "cms" else trust_list_der[start:])
+        openssl("cms", "-sign", "-binary", "-nodetach", "-nosmimecap", "-in", signed_part,
                 "-econtent_type", CERTIFICATE_TRUST_LIST, "-md", algorithm,
                 "-signer", signer_cert, "-inkey", signer_key, "-outform", "DER", "-out", path)
+        if form == "cms":
+            return
+        with open(path, "rb") as file:
+            signed = file.read()
+        with open(path, "wb") as file:
+            file.write(as_pkcs7(signed, trust_list_der))
