@@ -18,6 +18,7 @@ which checks the chain to the authority given and the signing time the way it ch
 program's own signature, in every version from Debian 12's 2.5 on."""
 import hashlib
 import os
+import re
 import struct
 import subprocess
 
@@ -87,7 +88,7 @@ def trust_list(data):
         content = signed["content"]["encap_content_info"]
         content_type = content["content_type"].dotted
     except (ValueError, TypeError, KeyError) as error:
-        raise NotACatalog(f"not PKCS#7 SignedData ({first_line(error)})") from error
+        raise NotACatalog("not PKCS#7 SignedData") from error
     if content_type != CERTIFICATE_TRUST_LIST:
         raise NotACatalog(f"its content is {content_type}, not a certificate trust list "
                           f"({CERTIFICATE_TRUST_LIST})")
@@ -173,8 +174,8 @@ def membership_problems(catalog_name, listed, member_paths):
         if any((algorithm, file_hash(data, algorithm)) in hashes for algorithm in algorithms):
             continue
         if name.lower() in names:
-            problems.append(f"{name}: listed in {catalog_name} with another hash: the file "
-                            "changed after the catalog was made")
+            problems.append(f"{name}: listed in {catalog_name} with another hash: the catalog "
+                            "is stale or made for other files")
         else:
             problems.append(f"{name}: not listed in {catalog_name}")
     return problems
@@ -188,10 +189,12 @@ def signature_problems(catalog_path, cafile):
                                "-in", catalog_path], capture_output=True, text=True)
     if verified.returncode == 0:
         return []
-    reasons = [line.strip() for line in (verified.stdout + verified.stderr).splitlines()
-               if "error" in line.lower() or "fail" in line.lower()]
+    lines = (verified.stdout + verified.stderr).splitlines()
+    # OpenSSL's reasons, as "Verify error: ..." or "Error: ...", each once.
+    reasons = dict.fromkeys(found.group(1).strip() for found in
+                            map(re.compile(r"[Ee]rror: (.+)").search, lines) if found)
     return [f"{os.path.basename(catalog_path)}: its signature does not verify against "
-            f"{os.path.basename(cafile)}: " + "; ".join(reasons[:3])]
+            f"{os.path.basename(cafile)}: " + "; ".join(list(reasons)[:3] or lines[-1:])]
 
 
 def catalog_problems(catalog_path, member_paths, cafile=None):
