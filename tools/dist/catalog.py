@@ -3,33 +3,31 @@ hash Windows computes, and does its signature verify?
 
 A catalog is PKCS#7 SignedData around a certificate trust list (1.3.6.1.4.1.311.10.1) with one
 entry per member file: a tag, the member's name, and an SpcIndirectDataContent that holds its
-hash. Windows hashes a PE file (a driver, a DLL, a program) the way Authenticode does, which
-leaves out the checksum, the certificate table and its directory entry, and any other file over
-all its bytes; it tells the two apart by the file's content, so a `.sys` that is no PE file is
-hashed whole.
+hash, SHA1 or SHA256 as that content's digest algorithm says. Windows hashes a PE file (a
+driver, a DLL, a program) the way Authenticode does, which leaves out the checksum, the
+certificate table and its directory entry, and any other file over all its bytes; it tells the
+two apart by the file's content, so a `.sys` that is no PE file is hashed whole.
 
 The list is read here with python3-asn1crypto, not with osslsigncode's `verify -catalog`: that
 cannot hash an INF or any other file that is not a PE file, and it always verifies the
 catalog's signature too, against the system's authorities when given none. A release signed by
-Microsoft chains to a root that Debian does not carry, so it would report every member of a
-good catalog as failing, and its output says neither which member nor why, differently from
-one version to the next. The signature itself is left to osslsigncode (`verify -in X.cat`),
-which checks the chain to the authority given and the signing time the way it checks the
-program's own signature, in every version from Debian 12's 2.5 on."""
+Microsoft chains to a root that Debian does not carry, so it would fail every member of a good
+catalog; and it words a stale hash and an unlisted file alike, differently from one version to
+the next. The signature alone is left to osslsigncode (`verify -in X.cat`), which checks its
+chain to the authority given as it checks the program's own signature, in every version from
+Debian 12's 2.5 on."""
 import hashlib
 import os
 import re
 import struct
 import subprocess
 
-from asn1crypto import cms, core
+from asn1crypto import algos, cms, core
 
 CERTIFICATE_TRUST_LIST = "1.3.6.1.4.1.311.10.1"
 MEMBER_NAME = "1.3.6.1.4.1.311.12.2.1"
 INDIRECT_DATA = "1.3.6.1.4.1.311.2.1.4"
 DIGEST_ALGORITHMS = {"1.3.14.3.2.26": "sha1", "2.16.840.1.101.3.4.2.1": "sha256"}
-# A tag is the member's hash in hex: its length tells the algorithm.
-TAG_ALGORITHMS = {40: "sha1", 64: "sha256"}
 
 
 class Attribute(core.Sequence):
@@ -64,7 +62,7 @@ class NameValue(core.Sequence):
 
 
 class DigestInfo(core.Sequence):
-    _fields = [("algorithm", core.Sequence), ("digest", core.OctetString)]
+    _fields = [("algorithm", algos.DigestAlgorithm), ("digest", core.OctetString)]
 
 
 class IndirectData(core.Sequence):
@@ -99,33 +97,23 @@ def trust_list(data):
 
 
 def listed_hashes(members):
-    """(algorithm, digest) of every entry, from its SpcIndirectDataContent and from its tag,
-    and the names the entries give, in lower case, to the digests listed under them."""
-    hashes, names = set(), {}
+    """(algorithm, digest) of every entry, from its SpcIndirectDataContent, which is what
+    Windows compares (the tag only finds the entry), and the file names the entries give, in
+    lower case."""
+    hashes, names = set(), set()
     for member in members:
-        entry = set()
-        tag = member["tag"].native.decode("utf-16-le", "replace").rstrip("\0")
-        if len(tag) in TAG_ALGORITHMS:
-            try:
-                entry.add((TAG_ALGORITHMS[len(tag)], bytes.fromhex(tag)))
-            except ValueError:
-                pass
-        name = None
         for attribute in member["attributes"] or []:
             for value in attribute["values"]:
                 if attribute["type"].dotted == INDIRECT_DATA:
                     digest = IndirectData.load(value.dump())["digest"]
-                    algorithm = digest["algorithm"][0].dump()
-                    oid = core.ObjectIdentifier.load(algorithm).dotted
+                    oid = digest["algorithm"]["algorithm"].dotted
                     if oid in DIGEST_ALGORITHMS:
-                        entry.add((DIGEST_ALGORITHMS[oid], digest["digest"].native))
+                        hashes.add((DIGEST_ALGORITHMS[oid], digest["digest"].native))
                 elif attribute["type"].dotted == MEMBER_NAME:
                     pair = NameValue.load(value.dump())
                     if pair["name"].native.lower() == "file":
                         name = pair["value"].native.decode("utf-16-le", "replace")
-        hashes |= entry
-        if name:
-            names.setdefault(name.rstrip("\0").lower(), set()).update(entry)
+                        names.add(name.rstrip("\0").lower())
     return hashes, names
 
 
