@@ -92,15 +92,6 @@ check_certificate() {
       "$certificate_file"
 }
 
-# Offline: certificate revocation lists are not fetched. Newer osslsigncode fetches those a
-# certificate names unless told -ignore-cdp; 2.5 (Debian 12's) fetches none and lacks the
-# option, which it would refuse. Its help says which kind this one is.
-offline_verify() {
-  if grep -q -- -ignore-cdp <<<"$(osslsigncode -h 2>&1)"; then
-    echo -ignore-cdp
-  fi
-}
-
 sign() {
   local program=$1 signed=$1.signed verified authority="the system's certificate authorities"
   local options=(-h sha256 -n "$description")
@@ -109,8 +100,13 @@ sign() {
   [ -n "${SIGN_PASS:-}" ] && options+=(-readpass /dev/stdin)
   osslsigncode sign "${key[@]}" "${options[@]}" -in "$program" -out "$signed" \
     <<<"${SIGN_PASS:-}" >/dev/null
-  if ! verified=$(osslsigncode verify $(offline_verify) ${SIGN_CAFILE:+-CAfile "$SIGN_CAFILE"} \
-    -in "$signed" 2>&1); then
+  # Offline: certificate revocation lists are not fetched. Newer osslsigncode fetches those a
+  # certificate names unless told -ignore-cdp; 2.5 (Debian 12's) fetches none and refuses the
+  # option. Its help says which kind this one is.
+  local checks=()
+  grep -q -- -ignore-cdp <<<"$(osslsigncode -h 2>&1)" && checks+=(-ignore-cdp)
+  [ -n "${SIGN_CAFILE:-}" ] && checks+=(-CAfile "$SIGN_CAFILE")
+  if ! verified=$(osslsigncode verify "${checks[@]}" -in "$signed" 2>&1); then
     rm -f "$signed"
     refuse "the signature made with $certificate_file does not verify" \
       "(against ${SIGN_CAFILE:-$authority}):" \
