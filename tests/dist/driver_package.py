@@ -8,6 +8,8 @@ that its dpinst.xml names."""
 import os
 import struct
 
+from catalog_maker import write_catalog
+
 INF_LINES = r"""; QB7_LX450 test driver package of our own, shaped like a vendor's release; it drives
 ; no device. (c) QB7 Test Vendor
 [Version]
@@ -160,14 +162,26 @@ def folder_files(folder, installers):
     return files
 
 
-def write_package(package, installers):
-    """Writes the package below `package`; `installers` maps x86 and amd64 to a program's bytes."""
+def write_package(package, installers, signer=None):
+    """Writes the package below `package`; `installers` maps x86 and amd64 to a program's bytes.
+    With `signer`, a (PEM certificate, PEM key) pair, each folder's catalog is a real one made
+    by catalog_maker, listing the INF and the processor's files; else it is a placeholder."""
     for folder in PROCESSORS:
         for relative, data in folder_files(folder, installers).items():
             path = os.path.join(package, "Driver", folder, relative)
             os.makedirs(os.path.dirname(path), exist_ok=True)
             with open(path, "wb") as file:
                 file.write(data)
+        if signer:
+            write_folder_catalog(os.path.join(package, "Driver", folder), folder, signer)
+
+
+def write_folder_catalog(path, folder, signer):
+    processor = PROCESSORS[folder]
+    members = [os.path.join(path, "Ax88772.inf")] + sorted(
+        os.path.join(root, name) for root, _, names in os.walk(os.path.join(path, processor))
+        for name in names)
+    write_catalog(os.path.join(path, f"ax88772_{processor}.cat"), members, *signer)
 
 
 def package_files(installers):

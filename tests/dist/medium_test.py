@@ -8,6 +8,7 @@ typical road walked under Wine from the extracted CD image as a drive root. Exit
 test it ran was skipped, after saying why."""
 import calendar
 import hashlib
+import itertools
 import os
 import shutil
 import subprocess
@@ -140,7 +141,7 @@ class Signer:
     """A throw-away certificate authority and a code-signing certificate it issued; more
     certificates, good or bad, on request."""
     PASSWORD = "medium test"
-    CODE_SIGNING = "extendedKeyUsage=codeSigning\n"
+    CODE_SIGNING = "keyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n"
 
     def __init__(self, folder):
         self.folder = folder
@@ -172,7 +173,7 @@ class Signer:
         """A certificate for the vendor's key with `usage` and the validity `dates` give."""
         extensions = self.path(name + ".cnf")
         with open(extensions, "w") as file:
-            file.write("basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\n" + usage)
+            file.write("basicConstraints=CA:FALSE\n" + usage)
         self.openssl("ca", "-batch", "-notext", "-config", "ca.cnf", "-cert", self.ca,
                      "-keyfile", self.ca_key, "-in", "vendor.csr", "-extfile", extensions,
                      "-out", self.path(name), *dates)
@@ -190,6 +191,20 @@ class Signer:
 
     def verify(self, program):
         return run(["osslsigncode", "verify", "-CAfile", self.ca, "-in", program])
+
+
+def debian12_osslsigncode():
+    """(folder of Debian 12's osslsigncode 2.5, why there is none): the installed one when it is
+    2.5, else the one the test build unpacks (tests/dist/debian12_osslsigncode.sh)."""
+    if run(["osslsigncode", "--version"]).stdout.startswith("osslsigncode 2.5,"):
+        return os.path.dirname(shutil.which("osslsigncode")), ""
+    unpacked = os.path.join(TEST_BUILD, "debian12-osslsigncode")
+    if os.access(os.path.join(unpacked, "usr", "bin", "osslsigncode"), os.X_OK):
+        return os.path.join(unpacked, "usr", "bin"), ""
+    try:
+        return None, read(os.path.join(unpacked, "unavailable")).decode().strip()
+    except OSError:
+        return None, f"not unpacked in {unpacked}: the test build's debian12_osslsigncode runs"
 
 
 class DistTest(unittest.TestCase):
@@ -327,6 +342,15 @@ def refused_rows(test, signer):
          signer.pem(signer.issue("any.pem", usage="extendedKeyUsage=serverAuth\n")),
          "signing refused: {keys}/any.pem: the certificate lacks the code-signing extended key "
          "usage"),
+        ("CertificateForIndividualCodeSigning", package,
+         signer.pem(signer.issue("individual.pem", usage="extendedKeyUsage=msCodeInd\n")),
+         "signing refused: {keys}/individual.pem: the certificate lacks the code-signing "
+         "extended key usage"),
+        ("KeyUsageWithoutDigitalSignature", package,
+         signer.pem(signer.issue("encipher.pem", usage="keyUsage=critical,keyEncipherment\n"
+                                 "extendedKeyUsage=codeSigning\n")),
+         "signing refused: {keys}/encipher.pem: the certificate's key usage lacks "
+         "digitalSignature"),
         ("CertificateExpired", package,
          signer.pem(signer.issue("old.pem", dates=("-startdate", "20200101000000Z",
                                                    "-enddate", "20210101000000Z"))),
@@ -379,14 +403,19 @@ class SignedMedium(DistTest):
         return [os.path.join(out, PROGRAM), in_zip, in_iso]
 
     def test_signature_verifies_in_zip_and_iso(self):
+        debian12, unavailable = debian12_osslsigncode()
+        tools = [("Installed", {}),
+                 ("Debian12", {"PATH": f"{debian12}{os.pathsep}{os.environ['PATH']}"})]
         rows = [
             ("Pem", {"SIGN_CERT": self.signer.cert, "SIGN_KEY": self.signer.key,
                      "SIGN_URL": "https://vendor.example/qb7"}),
             ("Pkcs12", {"SIGN_PKCS12": self.signer.pkcs12, "SIGN_PASS": Signer.PASSWORD}),
         ]
-        for name, signing in rows:
-            with self.subTest(name):
-                for program in self.signed_medium(**signing):
+        for (name, signing), (tool, path) in itertools.product(rows, tools):
+            with self.subTest(f"{name}{tool}"):
+                if path and not debian12:
+                    self.skipTest(f"Debian 12's osslsigncode 2.5: {unavailable}")
+                for program in self.signed_medium(**signing, **path):
                     verified = self.signer.verify(program)
                     self.assertEqual(verified.returncode, 0, program + verified.stdout)
                     self.assertIn("Message digest algorithm  : SHA256", verified.stdout)
