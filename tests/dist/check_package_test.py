@@ -12,11 +12,15 @@ import sys
 import tempfile
 import unittest
 
-from driver_package import CO_INSTALLER, INF_LINES, SUBFOLDER, cabinet, edit_inf, write_package
+from driver_package import (CO_INSTALLER, INF_LINES, SUBFOLDER, cabinet, edit_inf,
+                            write_folder_catalog, write_package)
+from medium_test import Signer
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 CHECKER = os.path.join(HERE, "..", "..", "tools", "dist", "check_package.py")
 SAMPLE = ""
+# Signs the package's catalogs, and again after a row edits an INF, as a vendor would.
+SIGNER = None
 
 
 def pe_program(machine, signed=True):
@@ -53,8 +57,20 @@ def remove(relative):
     return change
 
 
-def edit(relative, old, new):
+def resign(folder):
+    return lambda package: write_folder_catalog(driver(package, folder), folder,
+                                                (SIGNER.cert, SIGNER.key))
+
+
+def unsigned_edit(relative, old, new):
     return lambda package: edit_inf(driver(package, relative), old, new)
+
+
+def edit(relative, old, new):
+    def change(package):
+        edit_inf(driver(package, relative), old, new)
+        resign(relative.split("/")[0])(package)
+    return change
 
 
 def copy(source, target):
@@ -138,6 +154,7 @@ LONG_NAME = "x" * 61 + ".txt"
 LONG_FOLDER = "f" * 60
 X86_FILES = "[SourceDisksFiles]\r\nax88772.sys = 1\r\n"
 UTF8_INF = b"\xef\xbb\xbf" + "\r\n".join(INF_LINES).replace("(c)", "\u00a9").encode()
+STALE = "with another hash: the catalog is stale or made for other files"
 NAME_LINE = "which Windows or the CD image cannot hold in a name"
 ALL_X64_FILES = "ok      Driver/Vista_64/Ax88772.inf: all 2 files it copies on amd64 are present"
 
@@ -229,12 +246,22 @@ ROWS = [
      "error   Driver/Vista_64/ax88772_x86.cat: missing, named by CatalogFile.NT in Ax88772.inf: "
      "the driver package is not signed"),
     ("CatalogNameQuotedWithSemicolon",
-     chain(move("Vista_32/ax88772_x86.cat", "Vista_32/ax88772;x86.cat"),
-           edit("Vista_32/Ax88772.inf", "= ax88772_x86.cat", '= "ax88772;x86.cat"')), 1, [
+     chain(edit("Vista_32/Ax88772.inf", "= ax88772_x86.cat", '= "ax88772;x86.cat"'),
+           move("Vista_32/ax88772_x86.cat", "Vista_32/ax88772;x86.cat")), 1, [
          "ok      Driver/Vista_32/ax88772;x86.cat: catalog file named by CatalogFile.NTx86 in "
-         "Ax88772.inf",
+         "Ax88772.inf: lists it and the 1 files it copies that lie outside cabinets",
          "error   Driver/Vista_32/ax88772;x86.cat: its name holds ;, which Windows or the CD "
          "image cannot hold in a name"]),
+    ("Catalog64Stale", unsigned_edit("Vista_64/Ax88772.inf", "1.0.0.1", "1.0.0.2"), 1,
+     "error   Driver/Vista_64/ax88772_amd64.cat: Ax88772.inf: listed in ax88772_amd64.cat "
+     + STALE),
+    ("Catalog32Stale", unsigned_edit("Vista_32/Ax88772.inf", "1.0.0.1", "1.0.0.2"), 0,
+     "warning Driver/Vista_32/ax88772_x86.cat: Ax88772.inf: listed in ax88772_x86.cat " + STALE),
+    ("Catalog64OfOtherFolder", copy("Vista_32/ax88772_x86.cat", "Vista_64/ax88772_amd64.cat"), 1,
+     [f"error   Driver/Vista_64/ax88772_amd64.cat: {line}" for line in (
+         f"Ax88772.inf: listed in ax88772_amd64.cat {STALE}",
+         f"ax88772.sys: listed in ax88772_amd64.cat {STALE}",
+         f"{CO_INSTALLER}: not listed in ax88772_amd64.cat")]),
     ("CatalogEmpty", write("Driver/Vista_64/ax88772_amd64.cat"), 0,
      "warning Driver/Vista_64/ax88772_amd64.cat: empty, named by CatalogFile.NTamd64 in "
      "Ax88772.inf: it signs nothing"),
@@ -309,7 +336,7 @@ ROWS = [
            edit("Vista_64/Ax88772.inf", "[QB7.NTamd64]", "[QB7.NTamd64.6.1]")), 0,
      "warning Driver/Vista_64/Ax88772.inf: no models section in [Manufacturer] applies to "
      "Windows 6.0 on amd64, the oldest Vista_64 serves: nothing installs there"),
-    ("Utf8InfWarned", write("Driver/Vista_32/Ax88772.inf", UTF8_INF), 0,
+    ("Utf8InfWarned", chain(write("Driver/Vista_32/Ax88772.inf", UTF8_INF), resign("Vista_32")), 0,
      "warning Driver/Vista_32/Ax88772.inf: UTF-8 with a byte order mark: the setup library "
      "documents only ANSI and UTF-16LE with a byte order mark"),
     ("Utf8MarkInXpInf", write("Driver/Win2000_WinXP/Ax88772.inf", UTF8_INF), 1,
@@ -318,7 +345,7 @@ ROWS = [
     ("CatalogForProcessorBeforeNt",
      edit("Vista_64/Ax88772.inf", CATALOGS, "CatalogFile.NT = other.cat\r\n" + CATALOGS), 0,
      "ok      Driver/Vista_64/ax88772_amd64.cat: catalog file named by CatalogFile.NTamd64 in "
-     "Ax88772.inf"),
+     "Ax88772.inf: lists it and the 2 files it copies that lie outside cabinets"),
     ("FolderOutsideTheFour", write("Driver/Win10_ARM64/Ax88772.inf"), 0,
      "warning Driver/Win10_ARM64: outside the four driver folders: not on the medium"),
     ("FileOutsideDriver", write("release notes.txt"), 0,
@@ -331,7 +358,10 @@ class PackageCheck(unittest.TestCase):
     def setUpClass(cls):
         cls.scratch = tempfile.mkdtemp(prefix="qb7-check-")
         cls.base = os.path.join(cls.scratch, "base")
-        write_package(cls.base, INSTALLERS)
+        global SIGNER
+        os.makedirs(os.path.join(cls.scratch, "keys"))
+        SIGNER = Signer(os.path.join(cls.scratch, "keys"))
+        write_package(cls.base, INSTALLERS, (SIGNER.cert, SIGNER.key))
 
     @classmethod
     def tearDownClass(cls):

@@ -174,6 +174,9 @@ def write_package(package, installers, signer=None):
                 file.write(data)
         if signer:
             write_folder_catalog(os.path.join(package, "Driver", folder), folder, signer)
+    if signer:
+        write_folder_catalog(os.path.join(package, "Driver", "Vista_64", SUBFOLDER), "Vista_64",
+                             signer)
 
 
 def write_folder_catalog(path, folder, signer):

@@ -18,7 +18,7 @@ import time
 import unittest
 import zipfile
 
-from driver_package import package_files, write_package
+from driver_package import edit_inf, package_files, write_package
 
 SOURCE = PRODUCT_BUILD = PRODUCT_MACHINE = TEST_BUILD = ""
 PROGRAM = "QB7_LX450.exe"
@@ -220,13 +220,17 @@ class DistTest(unittest.TestCase):
         os.makedirs(path, exist_ok=True)
         return path
 
-    def vendor_package(self):
-        """The vendor-shaped package with the tests' own installers, below a folder name with
-        spaces and shell characters; returns the package folder and the files it holds."""
+    def vendor_package(self, signer, name=PACKAGE_NAME):
+        """The vendor-shaped package with the tests' own installers and catalogs that `signer`
+        signs, below a folder name with spaces and shell characters; returns the package folder
+        and the files it holds."""
         installers = own_installers(self.folder("installers"))
-        package = os.path.join(self.folder("packages"), PACKAGE_NAME)
-        write_package(package, installers)
-        return package, package_files(installers)
+        package = os.path.join(self.folder("packages"), name)
+        write_package(package, installers, (signer.cert, signer.key))
+        files = package_files(installers)
+        files.update((path, read(os.path.join(package, path))) for path in files
+                     if path.endswith(".cat"))
+        return package, files
 
 
 class MediumLayout(DistTest):
@@ -274,7 +278,7 @@ class MediumLayout(DistTest):
 
 class VendorPackage(DistTest):
     def test_every_file_reaches_zip_and_iso_unchanged(self):
-        package, files = self.vendor_package()
+        package, files = self.vendor_package(Signer(self.folder("keys")))
         # A link inside the package goes on the medium as the file it points to.
         os.symlink("readme.txt", os.path.join(package, "Driver", "Vista_32", "liesmich.txt"))
         files["Driver/Vista_32/liesmich.txt"] = files["Driver/Vista_32/readme.txt"]
@@ -294,7 +298,7 @@ class VendorPackage(DistTest):
 def refused_rows(test, signer):
     """name, make_dist's package and environment, what its output must say. {package} stands
     for the package's folder."""
-    package, _ = test.vendor_package()
+    package, _ = test.vendor_package(signer)
     sample_copy = os.path.join(test.folder("sample"), PACKAGE_NAME)
     shutil.copytree(os.path.join(PRODUCT_BUILD, "medium"), sample_copy)
 
@@ -307,6 +311,9 @@ def refused_rows(test, signer):
         os.symlink(target, path) if target else open(path, "w").close()
         return copy
     long_path = os.path.join("f" * 60, "n" * 46)
+    stale = package.replace(PACKAGE_NAME, "stale catalog")
+    shutil.copytree(package, stale)
+    edit_inf(os.path.join(stale, "Driver", "Vista_64", "Ax88772.inf"), "1.0.0.1", "1.0.0.2")
     changing_image = test.folder("changing xorriso")
     with open(os.path.join(changing_image, "xorriso"), "w") as file:
         file.write("#!/bin/sh\nfor arg; do [ \"$map\" = -map ] && echo >>\"$arg/Driver/Vista_64/"
@@ -317,6 +324,7 @@ def refused_rows(test, signer):
         file.write("#!/bin/sh\necho 'cannot write the image' >&2\nexit 1\n")
     os.chmod(os.path.join(failing_image, "xorriso"), 0o755)
     other = Signer(test.folder("other authority"))
+    others_package, _ = test.vendor_package(other, "other's package")
     return [
         ("PackageMissing", package + " (gone)", {},
          f"error   {package} (gone): no such folder"),
@@ -331,6 +339,11 @@ def refused_rows(test, signer):
         ("LinkOutsidePackage", variant("link out", "notes.txt", test.folder("private")), {},
          f"error   Driver/Vista_64/notes.txt: a link to {test.folder('private')}, outside the "
          "package"),
+        ("CatalogStaleInVista64", stale, {},
+         "error   Driver/Vista_64/ax88772_amd64.cat: Ax88772.inf: listed in ax88772_amd64.cat "
+         "with another hash"),
+        ("CatalogOfForeignAuthority", others_package, signer.pem(), "error   Driver/Vista_64/ax88772_amd64.cat: ax88772_amd64.cat: its "
+         "signature does not verify against ca.pem"),
         ("ImageDiffersFromPackage", package,
          {"PATH": changing_image + os.pathsep + os.environ["PATH"]},
          "read back: Driver/Vista_64/readme.txt: the CD image holds other bytes than the package"),
@@ -362,7 +375,7 @@ def refused_rows(test, signer):
         ("KeyOfAnotherCertificate", package, dict(signer.pem(), SIGN_KEY=signer.ca_key),
          "signing refused: {keys}/ca.key: the key does not belong to the certificate in "
          "{keys}/vendor.pem"),
-        ("SignatureNotVerified", package, dict(signer.pem(), SIGN_CAFILE=other.ca),
+        ("SignatureNotVerified", others_package, dict(signer.pem(), SIGN_CAFILE=other.ca),
          "signing refused: the signature made with {keys}/vendor.pem does not verify"),
         ("ImageFails", package, {"PATH": failing_image + os.pathsep + os.environ["PATH"]},
          "the CD image could not be made: no medium written"),
@@ -393,7 +406,7 @@ class SignedMedium(DistTest):
 
     def signed_medium(self, **signing):
         out = self.folder("out")
-        package, _ = self.vendor_package()
+        package, _ = self.vendor_package(self.signer)
         make_dist(PRODUCT_BUILD, out, package, SIGN_CAFILE=self.signer.ca, **signing)
         with zipfile.ZipFile(os.path.join(out, ZIP)) as archive:
             in_zip = os.path.join(self.folder("zip"), PROGRAM)
@@ -458,7 +471,7 @@ class MediumUnderWine(DistTest):
     def test_typical_road_from_drive_root(self):
         signer = Signer(self.folder("keys"))
         out = self.folder("out")
-        package, _ = self.vendor_package()
+        package, _ = self.vendor_package(signer)
         make_dist(TEST_BUILD, out, package, **signer.pem())
         tree = extract_iso(os.path.join(out, ISO), self.folder("tree"))
         self.assertEqual(signer.verify(os.path.join(tree, PROGRAM)).returncode, 0)

@@ -7,7 +7,9 @@ have a name the medium can hold. INF files are read as the setup library reads t
 to the files they install, for the processor and the Windows versions the folder serves. Prints
 one line per check, what passed as well as what did not, each naming its file, and a verdict.
 Exits 1 when there is an error; warnings alone let the package through. With --release the
-package goes on a signed medium, and the sample's stand-in installers are errors, not warnings."""
+package goes on a signed medium, and the sample's stand-in installers are errors, not warnings.
+With SIGN_CAFILE set in the environment, the package's catalogs must be signed by that
+authority."""
 import argparse
 import os
 import struct
@@ -16,6 +18,7 @@ import xml.etree.ElementTree as ElementTree
 from fnmatch import fnmatch
 
 from cabinet import cabinet_names
+from catalog import catalog_problems
 from inf_file import ANSI, UTF16, UTF8_MARKED, Inf, decode_inf, field
 from inf_installs import cabinet_of, entries_for, follow, source_folder
 from medium_names import name_problems, path_problem, shown
@@ -70,7 +73,8 @@ class InfCheck:
         self.folder_name = folder_name
         self.processor, self.oldest, self.newest = SERVES[folder_name]
         self.folder = os.path.dirname(path)
-        self.boundary = os.path.join(package, os.path.relpath(self.folder, package).split(os.sep)[0])
+        # Disk paths may go up with '..', but not out of the package's Driver folder.
+        self.boundary = find_file(package, "Driver")
         self.name = os.path.basename(path)
 
     def add(self, severity, text, path=None):
@@ -136,8 +140,8 @@ class InfCheck:
                          f"[SourceDisksFiles.{self.processor}] nor [SourceDisksFiles] names: it "
                          f"has no source on {self.processor}")
                 continue
-            path = self.locate(sources[key])
-            faults += path is None
+            found, path = self.locate(sources[key])
+            faults += not found
             if path:
                 present.append(path)
         if not wanted:
@@ -163,48 +167,48 @@ class InfCheck:
         return installs.files
 
     def locate(self, source):
-        """The path of one source file, after reporting it when it is not there; the cabinet's
-        path when a cabinet holds it."""
+        """(whether one source file is there, its path unless a cabinet holds it), after
+        reporting it when it is not there."""
         section, name, fields = source
         disks = entries_for(self.inf, "SourceDisksNames", self.processor)
         disk = disks.get(field(fields, 0).lower())
         if disk is None:
             self.add(ERROR, f"[{section}] puts {name} on disk \"{field(fields, 0)}\", which "
                      f"neither [SourceDisksNames.{self.processor}] nor [SourceDisksNames] lists")
-            return None
+            return False, None
         folder = source_folder(disk[2], fields)
         relative = "/".join(part for part in (folder, name) if part)
         try:
             path = find_path(self.folder, relative, self.boundary)
             cabinet = cabinet_of(disk[2])
-            if path is None and cabinet:
-                path = self.in_cabinet(section, name, source_folder(disk[2], []), cabinet,
-                                       folder)
+            if path is None and cabinet and self.in_cabinet(
+                    section, name, source_folder(disk[2], []), cabinet, folder):
+                return True, None
         except ValueError:
             self.add(ERROR, f"[{section}] puts {name} in {relative}, outside the package")
-            return None
+            return False, None
         if path is None:
             self.add(ERROR, f"missing, named in [{section}] of {self.name}",
                      os.path.join(self.folder, relative))
-        return path
+        return path is not None, path
 
     def in_cabinet(self, section, name, disk_folder, cabinet, folder):
-        """The cabinet's path when the disk's cabinet lists the file, below the file's own
-        subfolder or without it, else None."""
+        """Whether the disk's cabinet lists the file, below the file's own subfolder or without
+        it."""
         path = find_path(self.folder, "/".join(p for p in (disk_folder, cabinet) if p),
                          self.boundary)
         if path is None:
-            return None
+            return False
         try:
             listed = {entry.replace("\\", "/").lower() for entry in cabinet_names(path)}
         except (OSError, ValueError) as error:
             self.add(ERROR, f"cannot be read as a cabinet: {error}", path)
-            return None
+            return False
         inside = folder[len(disk_folder):].strip("/")
         if {"/".join(p for p in (inside, name) if p).lower(), name.lower()} & listed:
             self.add(OK, f"{name} is in the cabinet, named in [{section}] of {self.name}", path)
-            return path
-        return None
+            return True
+        return False
 
     def check_strings(self):
         for token in sorted(self.inf.undefined, key=str.lower):
@@ -311,22 +315,36 @@ def catalog_named(inf, processor):
 
 
 def check_catalog(check, members):
-    severity = UNSIGNED_SEVERITY[check.folder_name]
+    """The catalog the INF names must be a signed one that lists the INF and `members` with the
+    hashes Windows computes, signed by SIGN_CAFILE's authority when that is set. A 2000/XP folder
+    needs no catalog; one it has is checked all the same."""
+    required = check.folder_name in UNSIGNED_SEVERITY
+    severity = UNSIGNED_SEVERITY.get(check.folder_name, WARNING)
     named = catalog_named(check.inf, check.processor)
     if named is None:
-        check.add(severity, f"names no catalog file (CatalogFile.NT{check.processor}, "
-                  "CatalogFile.NT or CatalogFile in [Version]): the driver package is not signed")
+        if required:
+            check.add(severity, f"names no catalog file (CatalogFile.NT{check.processor}, "
+                      "CatalogFile.NT or CatalogFile in [Version]): the driver package is not "
+                      "signed")
         return
     key, catalog = named
     path = find_file(check.folder, catalog)
     named_by = f"named by {key} in {check.name}"
     if path is None:
-        check.add(severity, f"missing, {named_by}: the driver package is not signed",
-                  os.path.join(check.folder, catalog))
-    elif os.path.getsize(path) == 0:
-        check.add(WARNING, f"empty, {named_by}: it signs nothing", path)
-    else:
-        check.add(OK, f"catalog file {named_by}", path)
+        if required:
+            check.add(severity, f"missing, {named_by}: the driver package is not signed",
+                      os.path.join(check.folder, catalog))
+        return
+    if os.path.getsize(path) == 0:
+        if required:
+            check.add(WARNING, f"empty, {named_by}: it signs nothing", path)
+        return
+    problems = catalog_problems(path, [check.path] + members, os.environ.get("SIGN_CAFILE"))
+    for problem in problems:
+        check.add(severity, problem, path)
+    if not problems:
+        check.add(OK, f"catalog file {named_by}: lists it and the {len(members)} files it "
+                  "copies that lie outside cabinets", path)
 
 
 def infs_in(folder):
@@ -392,7 +410,7 @@ def check_inf_folder(report, package, folder, folder_name):
     check = InfCheck(report, package, folder_name, inf_path)
     if check.read(xp=True):
         check.check_install_section()
-        check.check_files()
+        check_catalog(check, check.check_files())
         check.check_strings()
 
 

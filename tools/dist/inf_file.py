@@ -88,7 +88,8 @@ class Inf:
         [Strings.<language id>] for the user's language and [Strings] otherwise; the medium
         serves every language, so a key any of them defines counts, [Strings] first."""
         strings = {}
-        for name in sorted(filter(is_strings_section, self.raw), key=lambda name: name != "strings"):
+        for name in sorted(filter(is_strings_section, self.raw),
+                           key=lambda name: name != "strings"):
             for parts in self.raw[name]:
                 if len(parts) == 2:
                     strings.setdefault(parts[0].strip().lower(), unquote(parts[1]))
