@@ -34,7 +34,7 @@ MEDIUM_FILES = sorted([
 ])
 MEDIUM_OUTPUT = sorted([PROGRAM, ZIP, ISO, "SHA256SUMS"])
 TOOLS = {"xorriso": "xorriso", "osslsigncode": "osslsigncode", "openssl": "openssl",
-         "zip": "zip", "i686-w64-mingw32-gcc": "gcc-mingw-w64-i686",
+         "i686-w64-mingw32-gcc": "gcc-mingw-w64-i686",
          "x86_64-w64-mingw32-gcc": "gcc-mingw-w64-x86-64"}
 UNSET = ("SIGN_CERT", "SIGN_KEY", "SIGN_PKCS12", "SIGN_PASS", "SIGN_URL", "TIMESTAMP_URL",
          "SIGN_CAFILE", "DRIVER_PACKAGE")
