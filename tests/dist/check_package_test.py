@@ -300,6 +300,9 @@ ROWS = [
     ("DpinstSubfolderWithoutCatalog", remove(f"Vista_64/{SUBFOLDER}/ax88772_amd64.cat"), 1,
      f"error   Driver/Vista_64/{SUBFOLDER}/ax88772_amd64.cat: missing, named by "
      "CatalogFile.NTamd64 in Ax88772.inf: the driver package is not signed"),
+    ("DpinstSubfolderSearchedBelow", write(f"Driver/Vista_64/{SUBFOLDER}/more/other.inf", b";"), 1,
+     f"error   Driver/Vista_64/{SUBFOLDER}/more/other.inf: not an INF file: it has no [Version] "
+     "section"),
     ("DpinstSubfolderMissing", remove(f"Vista_64/{SUBFOLDER}"), 1,
      f"error   Driver/Vista_64/dpinst.xml: names the subfolder {SUBFOLDER}, which is not below "
      "Vista_64"),

@@ -354,7 +354,8 @@ def infs_in(folder):
 
 def search_folders(report, folder):
     """The folder and the subfolders its dpinst.xml has the installer search
-    (<search><subDirectory>, '*' and '?' matching any name)."""
+    (<search><subDirectory>, '*' matching any name), each with the folders below it, as the
+    installer searches them all."""
     folders = [folder]
     descriptor = find_file(folder, "dpinst.xml")
     if descriptor is None:
@@ -372,7 +373,9 @@ def search_folders(report, folder):
         if ".." in pattern.split("/") or not found:
             report.add(ERROR, descriptor, f"names the subfolder {element.text.strip()}, which "
                        f"is not below {os.path.basename(folder)}")
-        folders += [path for path in found if path not in folders]
+        below = sorted(os.path.join(root, name) for path in found
+                       for root, names, _ in os.walk(path) for name in names)
+        folders += [path for path in found + below if path not in folders]
     return folders
 
 
@@ -382,7 +385,7 @@ def matching_folders(folder, parts):
     if parts[0] in ("", "."):
         return matching_folders(folder, parts[1:])
     found = []
-    for entry in sorted(os.listdir(folder)):
+    for entry in sorted(os.listdir(folder)) if os.access(folder, os.R_OK) else []:
         path = os.path.join(folder, entry)
         if fnmatch(entry.lower(), parts[0].lower()) and os.path.isdir(path):
             found += matching_folders(path, parts[1:])
@@ -457,6 +460,9 @@ def check_package(package, release):
     for name, folder in driver_folders(package).items():
         if folder is None or not os.path.isdir(folder):
             report.add(ERROR, os.path.join(package, "Driver", name), "folder missing")
+        elif not os.access(folder, os.R_OK | os.X_OK):
+            # The names check below says so.
+            continue
         elif name in INSTALLERS:
             check_vista_folder(report, package, folder, name, release)
         else:

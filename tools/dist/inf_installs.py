@@ -32,7 +32,8 @@ def parse_decoration(text):
 def models_on(inf, processor, version):
     """The models sections the setup library takes on Windows `version` for `processor`: for each
     manufacturer the decoration closest to the version, an architecture's own before plain NT.
-    The undecorated section serves only x86: 64-bit Windows requires the decoration."""
+    The undecorated section serves only x86: 64-bit Windows requires the decoration; an x86
+    system without one installs nothing from this manufacturer."""
     sections = []
     for _, fields in inf.entries("Manufacturer"):
         models, decorations = field(fields, 0).strip(), [text.strip() for text in fields[1:]]
@@ -43,7 +44,7 @@ def models_on(inf, processor, version):
                 candidates.append((parsed[1], parsed[0] != "", text))
         if candidates:
             sections.append(f"{models}.{max(candidates)[2]}")
-        elif processor == "x86" and models:
+        elif processor == "x86" and inf.section(models) is not None:
             sections.append(models)
     return sections
 

@@ -22,9 +22,11 @@ class Entry:
 
 def find_file(folder, name):
     """The entry of `folder` called `name` in any case, as Windows would find it; None if absent."""
-    if not os.path.isdir(folder):
+    try:
+        entries = sorted(os.listdir(folder))
+    except OSError:
         return None
-    for entry in sorted(os.listdir(folder)):
+    for entry in entries:
         if entry.lower() == name.lower():
             return os.path.join(folder, entry)
     return None
@@ -91,7 +93,12 @@ def link_problem(path, real_package, problems):
 
 
 def walk(folder, medium, real_package, ancestors, entries, problems):
-    for name in sorted(os.listdir(folder)):
+    try:
+        names = sorted(os.listdir(folder))
+    except OSError as error:
+        problems.append((folder, f"cannot be read: {error.strerror}"))
+        return
+    for name in names:
         path, inner = os.path.join(folder, name), f"{medium}/{name}"
         if link_problem(path, real_package, problems) is not None:
             continue
