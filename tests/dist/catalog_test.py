@@ -15,7 +15,7 @@ import unittest
 
 from catalog_maker import write_catalog
 from driver_package import CO_INSTALLER, edit_inf, write_package
-from medium_test import Signer
+from medium_test import Signer, read
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools",
                                 "dist"))
@@ -123,11 +123,6 @@ class CatalogCoverage(unittest.TestCase):
                 listed = not any(problem.startswith(("ax88772.sys:", f"{CATALOG}: not a"))
                                  for problem in problems)
                 self.assertEqual(found.returncode == 0, listed, found.stdout + found.stderr)
-
-
-def read(path):
-    with open(path, "rb") as file:
-        return file.read()
 
 
 if __name__ == "__main__":
