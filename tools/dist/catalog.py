@@ -22,7 +22,7 @@ import re
 import struct
 import subprocess
 
-from asn1crypto import algos, cms, core
+from asn1crypto import algos, cms, core, x509
 
 CERTIFICATE_TRUST_LIST = "1.3.6.1.4.1.311.10.1"
 MEMBER_NAME = "1.3.6.1.4.1.311.12.2.1"
@@ -48,10 +48,13 @@ class Members(core.SequenceOf):
 
 class TrustList(core.Sequence):
     _fields = [
+        ("version", core.Integer, {"optional": True}),
         ("usage", core.SequenceOf, {"spec": core.ObjectIdentifier}),
         ("identifier", core.OctetString, {"optional": True}),
-        ("this_update", core.Any),
-        ("algorithm", core.Any),
+        ("sequence_number", core.Integer, {"optional": True}),
+        ("this_update", x509.Time),
+        ("next_update", x509.Time, {"optional": True}),
+        ("algorithm", algos.AnyAlgorithmIdentifier),
         ("members", Members, {"optional": True}),
         ("extensions", core.Any, {"explicit": 0, "optional": True}),
     ]
