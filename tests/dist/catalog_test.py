@@ -15,7 +15,7 @@ import unittest
 
 from catalog_maker import write_catalog
 from driver_package import CO_INSTALLER, edit_inf, write_package
-from medium_test import Signer
+from medium_test import Signer, read
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools",
                                 "dist"))
@@ -36,12 +36,15 @@ def catalog(*members, folder="Vista_64", **options):
     return make
 
 
-def signed_data(package, signer):
-    """The INF signed as plain PKCS#7 data: a signature, but no list."""
-    subprocess.run(["openssl", "cms", "-sign", "-binary", "-nodetach", "-outform", "DER",
-                    "-in", os.path.join(package, "Driver", "Vista_64", "Ax88772.inf"),
-                    "-signer", signer.cert, "-inkey", signer.key,
-                    "-out", os.path.join(package, "Driver", "Vista_64", CATALOG)], check=True)
+def signed_inf(*content_type):
+    """The INF signed as PKCS#7 data, or as the content type given: a signature, but no list."""
+    def make(package, signer):
+        subprocess.run(["openssl", "cms", "-sign", "-binary", "-nodetach", "-outform", "DER",
+                        "-in", os.path.join(package, "Driver", "Vista_64", "Ax88772.inf"),
+                        "-signer", signer.cert, "-inkey", signer.key, *content_type,
+                        "-out", os.path.join(package, "Driver", "Vista_64", CATALOG)],
+                       check=True)
+    return make
 
 
 def random_bytes(package, _):
@@ -63,9 +66,11 @@ ROWS = [
     ("Sha256List", catalog(*MEMBERS, algorithm="sha256"), None, []),
     ("CmsForm", catalog(*MEMBERS, form="cms"), None, []),
     ("RandomBytes", random_bytes, None, [f"{CATALOG}: not a signed catalog: not PKCS#7"]),
-    ("SignedInfNoList", signed_data, None,
+    ("SignedInfNoList", signed_inf(), None,
      [f"{CATALOG}: not a signed catalog: its content is 1.2.840.113549.1.7.1, not a "
       "certificate trust list (1.3.6.1.4.1.311.10.1)"]),
+    ("SignedInfAsList", signed_inf("-econtent_type", "1.3.6.1.4.1.311.10.1"), None,
+     [f"{CATALOG}: not a signed catalog: its certificate trust list cannot be read"]),
     ("MadeBeforeInfEdited", inf_edited_after(catalog(*MEMBERS)), None,
      [f"Ax88772.inf: listed in {CATALOG} {STALE}"]),
     ("DriverMissing", catalog("Ax88772.inf", f"amd64/wdf/{CO_INSTALLER}"), None,
@@ -123,11 +128,6 @@ class CatalogCoverage(unittest.TestCase):
                 listed = not any(problem.startswith(("ax88772.sys:", f"{CATALOG}: not a"))
                                  for problem in problems)
                 self.assertEqual(found.returncode == 0, listed, found.stdout + found.stderr)
-
-
-def read(path):
-    with open(path, "rb") as file:
-        return file.read()
 
 
 if __name__ == "__main__":

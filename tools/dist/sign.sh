@@ -92,6 +92,20 @@ check_certificate() {
       "$certificate_file"
 }
 
+# Offline: no certificate revocation list is fetched or required. osslsigncode 2.5 (Debian 12's)
+# checks none and knows neither option; newer ones fetch those a certificate names unless told
+# -ignore-cdp, and then refuse a certificate that names one unless told -ignore-crl. The help
+# of the one installed says which it offers.
+offline_checks() {
+  local offered option
+  offered=$(osslsigncode -h 2>&1 || true)
+  for option in -ignore-cdp -ignore-crl; do
+    if grep -qwF -- "$option" <<<"$offered"; then
+      echo "$option"
+    fi
+  done
+}
+
 sign() {
   local program=$1 signed=$1.signed verified authority="the system's certificate authorities"
   local options=(-h sha256 -n "$description")
@@ -100,11 +114,8 @@ sign() {
   [ -n "${SIGN_PASS:-}" ] && options+=(-readpass /dev/stdin)
   osslsigncode sign "${key[@]}" "${options[@]}" -in "$program" -out "$signed" \
     <<<"${SIGN_PASS:-}" >/dev/null
-  # Offline: certificate revocation lists are not fetched. Newer osslsigncode fetches those a
-  # certificate names unless told -ignore-cdp; 2.5 (Debian 12's) fetches none and refuses the
-  # option. Its help says which kind this one is.
-  local checks=()
-  grep -q -- -ignore-cdp <<<"$(osslsigncode -h 2>&1)" && checks+=(-ignore-cdp)
+  local checks
+  mapfile -t checks < <(offline_checks)
   [ -n "${SIGN_CAFILE:-}" ] && checks+=(-CAfile "$SIGN_CAFILE")
   if ! verified=$(osslsigncode verify "${checks[@]}" -in "$signed" 2>&1); then
     rm -f "$signed"
