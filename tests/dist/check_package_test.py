@@ -313,8 +313,8 @@ ROWS = [
     ("StringUndefined", edit("Vista_64/Ax88772.inf", "CoInstaller        =", "Installer ="), 1, [
         "error   Driver/Vista_64/amd64/wdf/%CoInstaller%: missing, named in "
         "[SourceDisksFiles.amd64] of Ax88772.inf",
-        "error   Driver/Vista_64/Ax88772.inf: %CoInstaller% is defined in no [Strings] section: "
-        "the setup library cannot read the line that holds it"]),
+        "error   Driver/Vista_64/Ax88772.inf: %CoInstaller% is defined in no [Strings] section, "
+        "so the setup library has no value for it"]),
     ("CabinetLacksFile",
      write("Driver/Vista_32/x86/panel.cab", cabinet({"other.cpl": b"another panel\n"})), 1,
      "error   Driver/Vista_32/x86/ax88772.cpl: missing, named in [SourceDisksFiles.x86] of "

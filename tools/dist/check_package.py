@@ -82,20 +82,30 @@ class InfCheck:
 
     def read(self, xp):
         """Whether the file is an INF the setup library reads, after reporting what it is."""
+        text = self.decoded(xp)
+        if text is None:
+            return False
+        self.inf = Inf(text)
+        return self.has_signature()
+
+    def decoded(self, xp):
+        """The INF's text, or None when it cannot be read or (`xp`) 2000/XP would misread it."""
         try:
             with open(self.path, "rb") as file:
                 text, encoding = decode_inf(file.read())
         except OSError as error:
             self.add(ERROR, f"cannot be read: {error.strerror}")
-            return False
+            return None
         if encoding == UTF8_MARKED and xp:
             self.add(ERROR, "UTF-8 with a byte order mark: the setup library of 2000 and XP "
                      "reads the mark as part of the first line and misses its section")
-            return False
+            return None
         if encoding not in (ANSI, UTF16):
             self.add(WARNING, f"{encoding}: the setup library documents only ANSI and UTF-16LE "
                      "with a byte order mark")
-        self.inf = Inf(text)
+        return text
+
+    def has_signature(self):
         if self.inf.section("Version") is None:
             self.add(ERROR, "not an INF file: it has no [Version] section")
             return False
@@ -131,6 +141,19 @@ class InfCheck:
             wanted = {key: (entry[1], None) for key, entry in sources.items()}
         else:
             wanted = self.followed_files()
+        present, faults = self.find_sources(wanted, sources)
+        if not wanted:
+            self.add(OK, f"copies no files on {self.processor}")
+        elif faults == 0:
+            self.add(OK, f"all {len(wanted)} files it copies on {self.processor} are present")
+        unused = len(set(sources) - set(wanted))
+        if unused:
+            self.add(OK, f"{unused} more named in {sections} are not copied on "
+                     f"{self.processor} and not needed here")
+        return present
+
+    def find_sources(self, wanted, sources):
+        """(paths of the wanted files found outside cabinets, how many are not there)."""
         present, faults = [], 0
         for key in sorted(wanted):
             name, copying = wanted[key]
@@ -144,15 +167,7 @@ class InfCheck:
             faults += not found
             if path:
                 present.append(path)
-        if not wanted:
-            self.add(OK, f"copies no files on {self.processor}")
-        elif faults == 0:
-            self.add(OK, f"all {len(wanted)} files it copies on {self.processor} are present")
-        unused = len(set(sources) - set(wanted))
-        if unused:
-            self.add(OK, f"{unused} more named in {sections} are not copied on "
-                     f"{self.processor} and not needed here")
-        return present
+        return present, faults
 
     def followed_files(self):
         installs = follow(self.inf, self.processor, self.oldest, self.newest)
@@ -180,6 +195,7 @@ class InfCheck:
         relative = "/".join(part for part in (folder, name) if part)
         try:
             path = find_path(self.folder, relative, self.boundary)
+            path = path if path and os.path.isfile(path) else None
             cabinet = cabinet_of(disk[2])
             if path is None and cabinet and self.in_cabinet(
                     section, name, source_folder(disk[2], []), cabinet, folder):
@@ -212,8 +228,8 @@ class InfCheck:
 
     def check_strings(self):
         for token in sorted(self.inf.undefined, key=str.lower):
-            self.add(ERROR, f"%{token}% is defined in no [Strings] section: the setup library "
-                     "cannot read the line that holds it")
+            self.add(ERROR, f"%{token}% is defined in no [Strings] section, so the setup "
+                     "library has no value for it")
 def pe_header(path):
     """(machine, whether it carries an Authenticode signature) from a PE file's headers, or None
     when the file is not a PE program."""
