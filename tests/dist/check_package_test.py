@@ -249,7 +249,7 @@ ROWS = [
      chain(edit("Vista_32/Ax88772.inf", "= ax88772_x86.cat", '= "ax88772;x86.cat"'),
            move("Vista_32/ax88772_x86.cat", "Vista_32/ax88772;x86.cat")), 1, [
          "ok      Driver/Vista_32/ax88772;x86.cat: catalog file named by CatalogFile.NTx86 in "
-         "Ax88772.inf: lists it and the 1 files it copies that lie outside cabinets",
+         "Ax88772.inf: lists it and the 1 file it copies from outside cabinets",
          "error   Driver/Vista_32/ax88772;x86.cat: its name holds ;, which Windows or the CD "
          "image cannot hold in a name"]),
     ("Catalog64Stale", unsigned_edit("Vista_64/Ax88772.inf", "1.0.0.1", "1.0.0.2"), 1,
@@ -348,7 +348,7 @@ ROWS = [
     ("CatalogForProcessorBeforeNt",
      edit("Vista_64/Ax88772.inf", CATALOGS, "CatalogFile.NT = other.cat\r\n" + CATALOGS), 0,
      "ok      Driver/Vista_64/ax88772_amd64.cat: catalog file named by CatalogFile.NTamd64 in "
-     "Ax88772.inf: lists it and the 2 files it copies that lie outside cabinets"),
+     "Ax88772.inf: lists it and the 2 files it copies from outside cabinets"),
     ("FolderOutsideTheFour", write("Driver/Win10_ARM64/Ax88772.inf"), 0,
      "warning Driver/Win10_ARM64: outside the four driver folders: not on the medium"),
     ("FileOutsideDriver", write("release notes.txt"), 0,

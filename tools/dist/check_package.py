@@ -359,8 +359,8 @@ def check_catalog(check, members):
     for problem in problems:
         check.add(severity, problem, path)
     if not problems:
-        check.add(OK, f"catalog file {named_by}: lists it and the {len(members)} files it "
-                  "copies that lie outside cabinets", path)
+        check.add(OK, f"catalog file {named_by}: lists it and the "
+                  f"{counted(len(members), 'file')} it copies from outside cabinets", path)
 
 
 def infs_in(folder):
