@@ -318,15 +318,16 @@ def refused_rows(test, signer):
     stale = package.replace(PACKAGE_NAME, "stale catalog")
     shutil.copytree(package, stale)
     edit_inf(os.path.join(stale, "Driver", "Vista_64", "Ax88772.inf"), "1.0.0.1", "1.0.0.2")
-    changing_image = test.folder("changing xorriso")
-    with open(os.path.join(changing_image, "xorriso"), "w") as file:
-        file.write("#!/bin/sh\nfor arg; do [ \"$map\" = -map ] && echo >>\"$arg/Driver/Vista_64/"
-                   f"readme.txt\"; map=$arg; done\nexec {shutil.which('xorriso')} \"$@\"\n")
-    os.chmod(os.path.join(changing_image, "xorriso"), 0o755)
-    failing_image = test.folder("failing xorriso")
-    with open(os.path.join(failing_image, "xorriso"), "w") as file:
-        file.write("#!/bin/sh\necho 'cannot write the image' >&2\nexit 1\n")
-    os.chmod(os.path.join(failing_image, "xorriso"), 0o755)
+
+    def xorriso(name, script):
+        """The environment that puts a shell script in xorriso's place; $medium is the folder
+        the builder maps into the image, $xorriso the real one."""
+        folder = test.folder(name)
+        with open(os.path.join(folder, "xorriso"), "w") as file:
+            file.write('#!/bin/sh\nfor arg; do [ "$map" = -map ] && medium=$arg; map=$arg; done\n'
+                       f"xorriso={shutil.which('xorriso')}\n{script}\n")
+        os.chmod(os.path.join(folder, "xorriso"), 0o755)
+        return {"PATH": folder + os.pathsep + os.environ["PATH"]}
     other = Signer(test.folder("other authority"))
     others_package, _ = test.vendor_package(other, "other's package")
     return [
@@ -346,11 +347,16 @@ def refused_rows(test, signer):
         ("CatalogStaleInVista64", stale, {},
          "error   Driver/Vista_64/ax88772_amd64.cat: Ax88772.inf: listed in ax88772_amd64.cat "
          "with another hash"),
-        ("CatalogOfForeignAuthority", others_package, signer.pem(), "error   Driver/Vista_64/ax88772_amd64.cat: ax88772_amd64.cat: its "
-         "signature does not verify against ca.pem"),
-        ("ImageDiffersFromPackage", package,
-         {"PATH": changing_image + os.pathsep + os.environ["PATH"]},
+        ("CatalogOfForeignAuthority", others_package, signer.pem(),
+         "error   Driver/Vista_64/ax88772_amd64.cat: ax88772_amd64.cat: its signature does not "
+         "verify against ca.pem"),
+        ("ImageDiffersFromPackage", package, xorriso(
+            "changing xorriso", 'echo >>"$medium/Driver/Vista_64/readme.txt"; exec $xorriso "$@"'),
          "read back: Driver/Vista_64/readme.txt: the CD image holds other bytes than the package"),
+        # A name outside UCS-2, which Joliet cannot hold, put in after the check.
+        ("ImageWarns", package, xorriso("warning xorriso", 'touch "$medium/Driver/\U0001F600.txt"; '
+                                        'exec $xorriso "$@"'),
+         "WARNING : Filename not suitable for Joliet character set UCS-2"),
         ("SampleSigned", None, signer.pem(), "error   Driver/Vista_32/DPInst32.exe: the sample's "
          "stand-in, which installs nothing: a signed medium is a release"),
         ("SampleCopySigned", sample_copy, signer.pem(), "error   Driver/Vista_64/DPInst64.exe: "
@@ -381,7 +387,8 @@ def refused_rows(test, signer):
          "{keys}/vendor.pem"),
         ("SignatureNotVerified", others_package, dict(signer.pem(), SIGN_CAFILE=other.ca),
          "signing refused: the signature made with {keys}/vendor.pem does not verify"),
-        ("ImageFails", package, {"PATH": failing_image + os.pathsep + os.environ["PATH"]},
+        ("ImageFails", package,
+         xorriso("failing xorriso", "echo 'cannot write the image' >&2; exit 1"),
          "the CD image could not be made: no medium written"),
     ]
 
