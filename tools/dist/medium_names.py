@@ -1,7 +1,7 @@
 """Names a file can have on the medium: ones Windows can hold when it copies the zip out, and ones
 the CD image's Joliet tree, the one Windows reads, keeps whole.
 
-The limits: Joliet ("Joliet Specification", Microsoft, 1995) allows identifiers of up to 64
+The limits: Joliet (as Microsoft documents the format, 1995) allows identifiers of up to 64
 UCS-2 characters and no control characters, '*', '/', ':', ';', '?' or '\\'. xorriso's manual
 gives 240 as the longest Joliet path it writes ("joliet_long_paths"); libisofs counts that in
 bytes of UCS-2, so a path on the medium holds 120 characters. A longer name or path xorriso cuts
