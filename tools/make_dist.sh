@@ -6,7 +6,8 @@
 # SHA256SUMS over those three. DRIVER_PACKAGE is a folder holding Driver\Win2000_WinXP,
 # Driver\WinXP_64, Driver\Vista_32 and Driver\Vista_64; without it the sample package of our own
 # goes in, which is for trying the program, not for installing a real adapter. Every file of the
-# package goes on the medium as it is, byte for byte: its catalogs sign those bytes.
+# package goes on the medium as it is, byte for byte, under its own name: its catalogs sign
+# those bytes. Both media are read back and compared with the package before they count.
 # All or nothing: the four files are made in a staging folder and moved to OUTPUT_DIR once all
 # are done; a refusal or failure leaves no medium there, not even an earlier one.
 #
@@ -26,7 +27,6 @@ out=$(cd -- "$2" && pwd)
 package=${3:-$build/medium}
 version=1.0.0.1
 program=QB7_LX450.exe
-folders=(Win2000_WinXP WinXP_64 Vista_32 Vista_64)
 zip_file=QB7_LX450-$version.zip
 iso_file=QB7_LX450-$version.iso
 volume_label=QB7_LX450
@@ -47,7 +47,8 @@ if [ -z "${SOURCE_DATE_EPOCH:-}" ] &&
   echo "not a git checkout: set SOURCE_DATE_EPOCH to the release time (seconds since 1970)" >&2
   exit 1
 fi
-export SOURCE_DATE_EPOCH TZ=UTC LC_ALL=C
+# File names are UTF-8 whatever the caller's locale.
+export SOURCE_DATE_EPOCH TZ=UTC LC_ALL=C.UTF-8
 
 # In OUTPUT_DIR, so that the finished files move there by renaming.
 stage=$(mktemp -d "$out/.staging-XXXXXX")
@@ -60,11 +61,9 @@ mkdir -p "$medium" "$made"
 cp "$build/ui/$program" "$made/$program"
 "$here/dist/sign.sh" "$made/$program"
 cp "$made/$program" "$medium/"
-for folder in "${folders[@]}"; do
-  mkdir -p "$medium/Driver/$folder"
-  # Links are followed: the medium holds files.
-  cp -RL -- "$package/Driver/$folder/." "$medium/Driver/$folder/"
-done
+# The four folders as the package spells them; links inside the package become what they point
+# to (the check refused any that lead out of it).
+"$here/dist/package_tree.py" "$package" "$medium"
 # The one file of the medium the builder writes itself; Windows reads it with CRLF line ends.
 printf '%s\r\n' '[AutoRun]' "open=$program" "icon=$program,0" "label=$volume_label" \
   >"$medium/autorun.inf"
@@ -74,18 +73,25 @@ find "$medium" -type d -exec chmod 755 {} +
 find "$medium" -type f -exec chmod 644 {} +
 find "$medium" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 
-(cd "$medium" && find . -mindepth 1 | sed 's|^\./||' | sort | zip -q -X -@ "$made/$zip_file")
+"$here/dist/medium_zip.py" "$medium" "$made/$zip_file"
 
 iso_date=$(date -d "@$SOURCE_DATE_EPOCH" +%Y%m%d%H%M%S00)
-# Every date given here; xorriso would only note SOURCE_DATE_EPOCH besides. Its banner and notes
-# are shown only when it fails.
+# Every date given here; xorriso would only note SOURCE_DATE_EPOCH besides. Names are read as
+# UTF-8, so that Joliet gets them whole. A warning (a name or path Joliet cannot hold, left out
+# or cut) fails the image; its banner and notes are shown only then.
 if ! log=$(env -u SOURCE_DATE_EPOCH xorriso -no_rc -report_about WARNING \
-  -outdev "$made/$iso_file" -volid "$volume_label" -joliet on -rockridge off \
+  -return_with WARNING 32 -local_charset UTF-8 -outdev "$made/$iso_file" -volid "$volume_label" \
+  -joliet on -rockridge off \
   -volume_date c "=$SOURCE_DATE_EPOCH" -volume_date m "=$SOURCE_DATE_EPOCH" \
   -volume_date uuid "$iso_date" -volume_date all_file_dates "=$SOURCE_DATE_EPOCH" \
   -map "$medium" / -commit 2>&1); then
   echo "$log" >&2
   echo "the CD image could not be made: no medium written" >&2
+  exit 1
+fi
+
+if ! "$here/dist/medium_readback.py" "$package" "$medium" "$made/$zip_file" "$made/$iso_file"; then
+  echo "the medium does not read back as the package: no medium written" >&2
   exit 1
 fi
 

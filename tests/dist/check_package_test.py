@@ -12,11 +12,15 @@ import sys
 import tempfile
 import unittest
 
-from driver_package import CO_INSTALLER, edit_inf, write_package
+from driver_package import (CO_INSTALLER, INF_LINES, SUBFOLDER, cabinet, edit_inf,
+                            write_folder_catalog, write_package)
+from medium_test import Signer
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 CHECKER = os.path.join(HERE, "..", "..", "tools", "dist", "check_package.py")
 SAMPLE = ""
+# Signs the package's catalogs, and again after a row edits an INF, as a vendor would.
+SIGNER = None
 
 
 def pe_program(machine, signed=True):
@@ -53,8 +57,20 @@ def remove(relative):
     return change
 
 
-def edit(relative, old, new):
+def resign(folder):
+    return lambda package: write_folder_catalog(driver(package, folder), folder,
+                                                (SIGNER.cert, SIGNER.key))
+
+
+def unsigned_edit(relative, old, new):
     return lambda package: edit_inf(driver(package, relative), old, new)
+
+
+def edit(relative, old, new):
+    def change(package):
+        edit_inf(driver(package, relative), old, new)
+        resign(relative.split("/")[0])(package)
+    return change
 
 
 def copy(source, target):
@@ -114,6 +130,17 @@ def released(change):
     return with_release
 
 
+def link(relative, target):
+    return lambda package: os.symlink(target, driver(package, relative))
+
+
+def rename_folders(package):
+    """Driver\VISTA_64 and the like, as a zip made on Windows may spell them."""
+    for name in ("Win2000_WinXP", "WinXP_64", "Vista_32", "Vista_64"):
+        os.rename(driver(package, name), driver(package, name.upper()))
+    os.rename(driver(package, ""), os.path.join(package, "DRIVER"))
+
+
 def remove_package(package):
     shutil.rmtree(package)
 
@@ -124,14 +151,18 @@ X64_INSTALL = "[AX88772.Ndi.NTamd64]"
 CATALOGS = "CatalogFile.NTx86   = ax88772_x86.cat\r\nCatalogFile.NTamd64 = ax88772_amd64.cat\r\n"
 STANDIN_LINE = "warning Driver/Vista_64/DPInst64.exe: the sample's stand-in: it installs nothing"
 LONG_NAME = "x" * 61 + ".txt"
+LONG_FOLDER = "f" * 60
+X86_FILES = "[SourceDisksFiles]\r\nax88772.sys = 1\r\n"
+UTF8_INF = b"\xef\xbb\xbf" + "\r\n".join(INF_LINES).replace("(c)", "\u00a9").encode()
+STALE = "with another hash: the catalog is stale or made for other files"
+NAME_LINE = "which Windows or the CD image cannot hold in a name"
+ALL_X64_FILES = "ok      Driver/Vista_64/Ax88772.inf: all 2 files it copies on amd64 are present"
 
-# name, change, exit status, the lines the check must print about it: the only warning or error
-# lines, or one ok line for a good package that must pass with none. {package} stands for the
-# package's folder.
+# name, change, exit status, the lines the check must print about it: its warning and error
+# lines are the only ones, besides ok lines. {package} stands for the package's folder.
 ROWS = [
     ("MultiProcessorPackage", lambda package: None, 0,
-     "ok      Driver/WinXP_64/Ax88772.inf: all 2 files named in [SourceDisksFiles.amd64] and "
-     "[SourceDisksFiles] are present"),
+     "ok      Driver/WinXP_64/Ax88772.inf: all 2 files it copies on amd64 are present"),
     ("SamplePackage", from_sample(), 0, [
         "warning Driver/Vista_32/DPInst32.exe: the sample's stand-in: it installs nothing",
         "warning Driver/Vista_32/Ax88772.cat: empty, named by CatalogFile in Ax88772.inf: it "
@@ -157,9 +188,11 @@ ROWS = [
     ("XpInstallSectionPlain", edit("WinXP_64/Ax88772.inf", X64_INSTALL, "[AX88772.Ndi]"), 0,
      "ok      Driver/WinXP_64/Ax88772.inf: install section [AX88772.Ndi]"),
     ("XpInstallSectionForOtherProcessor",
-     edit("WinXP_64/Ax88772.inf", X64_INSTALL, "[AX88772.Ndi.NTia64]"), 1,
-     "error   Driver/WinXP_64/Ax88772.inf: has no install section [AX88772.Ndi.NTamd64], "
-     "[AX88772.Ndi.NT] or [AX88772.Ndi]"),
+     edit("WinXP_64/Ax88772.inf", X64_INSTALL, "[AX88772.Ndi.NTia64]"), 1, [
+         "error   Driver/WinXP_64/Ax88772.inf: has no install section [AX88772.Ndi.NTamd64], "
+         "[AX88772.Ndi.NT] or [AX88772.Ndi]",
+         "error   Driver/WinXP_64/Ax88772.inf: [QB7.NTamd64] names install section AX88772.Ndi, "
+         "but there is no [AX88772.Ndi.NTamd64], [AX88772.Ndi.NT] or [AX88772.Ndi]"]),
     ("XpSourceFileMissing", remove(f"WinXP_64/amd64/wdf/{CO_INSTALLER}"), 1,
      f"error   Driver/WinXP_64/amd64/wdf/{CO_INSTALLER}: missing, named in "
      "[SourceDisksFiles.amd64] of Ax88772.inf"),
@@ -169,11 +202,12 @@ ROWS = [
      "Ax88772.inf"),
     ("XpDiskForProcessorBeforePlain",
      edit("Win2000_WinXP/Ax88772.inf", X86_DISKS, X86_DISKS + PLAIN_DISKS), 0,
-     "ok      Driver/Win2000_WinXP/Ax88772.inf: all 1 files named in [SourceDisksFiles.x86] and "
-     "[SourceDisksFiles] are present"),
-    ("XpDiskForOtherProcessorOnly", edit("Win2000_WinXP/Ax88772.inf", X86_DISKS, ""), 1,
-     "error   Driver/Win2000_WinXP/Ax88772.inf: [SourceDisksFiles] puts ax88772.sys on disk "
-     "\"1\", which neither [SourceDisksNames.x86] nor [SourceDisksNames] lists"),
+     "ok      Driver/Win2000_WinXP/Ax88772.inf: all 2 files it copies on x86 are present"),
+    ("XpDiskForOtherProcessorOnly", edit("Win2000_WinXP/Ax88772.inf", X86_DISKS, ""), 1, [
+        "error   Driver/Win2000_WinXP/Ax88772.inf: [SourceDisksFiles.x86] puts ax88772.cpl on "
+        "disk \"2\", which neither [SourceDisksNames.x86] nor [SourceDisksNames] lists",
+        "error   Driver/Win2000_WinXP/Ax88772.inf: [SourceDisksFiles] puts ax88772.sys on disk "
+        "\"1\", which neither [SourceDisksNames.x86] nor [SourceDisksNames] lists"]),
     ("VistaSourceFileNamedByString",
      edit("Vista_64/Ax88772.inf", '"WdfCoInstaller01011.dll"', '"WdfCoInstaller01009.dll"'), 1,
      "error   Driver/Vista_64/amd64/wdf/WdfCoInstaller01009.dll: missing, named in "
@@ -195,8 +229,8 @@ ROWS = [
     ("InstallerStandInReleased", released(from_sample("Vista_64/DPInst64.exe")), 1,
      "error   Driver/Vista_64/DPInst64.exe: the sample's stand-in, which installs nothing: a "
      "signed medium is a release and needs the vendor's installer"),
-    ("VistaInfMissing", remove("Vista_64/Ax88772.inf"), 1,
-     "error   Driver/Vista_64: holds no INF file"),
+    ("VistaInfMissing", remove("Vista_32/Ax88772.inf"), 1,
+     "error   Driver/Vista_32: holds no INF file"),
     ("Catalog64Missing", remove("Vista_64/ax88772_amd64.cat"), 1,
      "error   Driver/Vista_64/ax88772_amd64.cat: missing, named by CatalogFile.NTamd64 in "
      "Ax88772.inf: the driver package is not signed"),
@@ -212,16 +246,109 @@ ROWS = [
      "error   Driver/Vista_64/ax88772_x86.cat: missing, named by CatalogFile.NT in Ax88772.inf: "
      "the driver package is not signed"),
     ("CatalogNameQuotedWithSemicolon",
-     chain(move("Vista_32/ax88772_x86.cat", "Vista_32/ax88772;x86.cat"),
-           edit("Vista_32/Ax88772.inf", "= ax88772_x86.cat", '= "ax88772;x86.cat"')), 0,
-     "ok      Driver/Vista_32/ax88772;x86.cat: catalog file named by CatalogFile.NTx86 in "
-     "Ax88772.inf"),
+     chain(edit("Vista_32/Ax88772.inf", "= ax88772_x86.cat", '= "ax88772;x86.cat"'),
+           move("Vista_32/ax88772_x86.cat", "Vista_32/ax88772;x86.cat")), 1, [
+         "ok      Driver/Vista_32/ax88772;x86.cat: catalog file named by CatalogFile.NTx86 in "
+         "Ax88772.inf: lists it and the 1 file it copies from outside cabinets",
+         "error   Driver/Vista_32/ax88772;x86.cat: its name holds ;, which Windows or the CD "
+         "image cannot hold in a name"]),
+    ("Catalog64Stale", unsigned_edit("Vista_64/Ax88772.inf", "1.0.0.1", "1.0.0.2"), 1,
+     "error   Driver/Vista_64/ax88772_amd64.cat: Ax88772.inf: listed in ax88772_amd64.cat "
+     + STALE),
+    ("Catalog32Stale", unsigned_edit("Vista_32/Ax88772.inf", "1.0.0.1", "1.0.0.2"), 0,
+     "warning Driver/Vista_32/ax88772_x86.cat: Ax88772.inf: listed in ax88772_x86.cat " + STALE),
+    ("Catalog64OfOtherFolder", copy("Vista_32/ax88772_x86.cat", "Vista_64/ax88772_amd64.cat"), 1,
+     [f"error   Driver/Vista_64/ax88772_amd64.cat: {line}" for line in (
+         f"Ax88772.inf: listed in ax88772_amd64.cat {STALE}",
+         f"ax88772.sys: listed in ax88772_amd64.cat {STALE}",
+         f"{CO_INSTALLER}: not listed in ax88772_amd64.cat")]),
     ("CatalogEmpty", write("Driver/Vista_64/ax88772_amd64.cat"), 0,
      "warning Driver/Vista_64/ax88772_amd64.cat: empty, named by CatalogFile.NTamd64 in "
      "Ax88772.inf: it signs nothing"),
     ("NameTooLongForCdImage", write(f"Driver/Vista_32/x86/{LONG_NAME}"), 1,
      f"error   Driver/Vista_32/x86/{LONG_NAME}: name of 65 characters: the CD image keeps 64 "
      "(Joliet) and would cut it"),
+    ("PathTooLongForCdImage", write(f"Driver/Vista_32/{LONG_FOLDER}/{'n' * 40}.txt"), 1,
+     f"error   Driver/Vista_32/{LONG_FOLDER}/{'n' * 40}.txt: path of 121 characters on the "
+     "medium: the CD image holds 120 (Joliet) and would leave the file out"),
+    ("PathAtCdImageLimit", write(f"Driver/Vista_32/{LONG_FOLDER}/{'n' * 39}.txt"), 0,
+     "ok      Driver/Vista_32/DPInst32.exe: x86 program (PE machine 0x14c)"),
+    ("NamesWindowsCannotHold",
+     chain(*(write(f"Driver/Vista_64/{name}") for name in
+             ("what?.txt", "notes*.txt", 'a<b>"c|d:e', "dot.", "space ", "CON", "nul.txt"))), 1,
+     [f"error   Driver/Vista_64/{line}" for line in (
+         "CON: CON is a device name on Windows, not a file",
+         f'a<b>"c|d:e: its name holds " : < > |, {NAME_LINE}',
+         "dot.: its name ends in a dot or space, which Windows drops",
+         f"notes*.txt: its name holds *, {NAME_LINE}",
+         "nul.txt: nul is a device name on Windows, not a file",
+         "space : its name ends in a dot or space, which Windows drops",
+         f"what?.txt: its name holds ?, {NAME_LINE}")]),
+    ("NameNotUtf8", write("Driver/Vista_32/" + os.fsdecode(b"caf\xe9.txt")), 1,
+     "error   Driver/Vista_32/caf\\xe9.txt: its name is not UTF-8, so neither Windows nor the "
+     "CD image can hold it"),
+    ("LinkOutsidePackage", link("Vista_64/private.txt", "/etc/hostname"), 1,
+     "error   Driver/Vista_64/private.txt: a link to /etc/hostname, outside the package: what "
+     "it points to would go on the medium"),
+    ("LinkedFolderInsidePackage",
+     chain(write(f"extras/{LONG_NAME}"), link("Vista_64/extras", "../../extras")), 1, [
+         f"error   Driver/Vista_64/extras/{LONG_NAME}: name of 65 characters: the CD image "
+         "keeps 64 (Joliet) and would cut it",
+         "warning extras: outside the four driver folders: not on the medium"]),
+    ("FoldersInOtherCase", rename_folders, 0,
+     "ok      DRIVER/VISTA_64/Ax88772.inf: all 2 files it copies on amd64 are present"),
+    ("DpinstSubfolderWithoutCatalog", remove(f"Vista_64/{SUBFOLDER}/ax88772_amd64.cat"), 1,
+     f"error   Driver/Vista_64/{SUBFOLDER}/ax88772_amd64.cat: missing, named by "
+     "CatalogFile.NTamd64 in Ax88772.inf: the driver package is not signed"),
+    ("DpinstSubfolderSearchedBelow", write(f"Driver/Vista_64/{SUBFOLDER}/more/other.inf", b";"), 1,
+     f"error   Driver/Vista_64/{SUBFOLDER}/more/other.inf: not an INF file: it has no [Version] "
+     "section"),
+    ("DpinstSubfolderMissing", remove(f"Vista_64/{SUBFOLDER}"), 1,
+     f"error   Driver/Vista_64/dpinst.xml: names the subfolder {SUBFOLDER}, which is not below "
+     "Vista_64"),
+    ("StringsOnlyLocalised", edit("Vista_64/Ax88772.inf", "[Strings]", "[Strings.0409]"), 0,
+     ALL_X64_FILES),
+    ("StringKeyInOtherCase", edit("Vista_64/Ax88772.inf", "CoInstaller        =",
+                                  "COINSTALLER        ="), 0, ALL_X64_FILES),
+    ("StringUndefined", edit("Vista_64/Ax88772.inf", "CoInstaller        =", "Installer ="), 1, [
+        "error   Driver/Vista_64/amd64/wdf/%CoInstaller%: missing, named in "
+        "[SourceDisksFiles.amd64] of Ax88772.inf",
+        "error   Driver/Vista_64/Ax88772.inf: %CoInstaller% is defined in no [Strings] section, "
+        "so the setup library has no value for it"]),
+    ("CabinetLacksFile",
+     write("Driver/Vista_32/x86/panel.cab", cabinet({"other.cpl": b"another panel\n"})), 1,
+     "error   Driver/Vista_32/x86/ax88772.cpl: missing, named in [SourceDisksFiles.x86] of "
+     "Ax88772.inf"),
+    ("DiskPathUpAndBack", edit("Win2000_WinXP/Ax88772.inf", ",,,\\x86\r\n2",
+                               ",,,..\\Win2000_WinXP\\x86\r\n2"), 0,
+     "ok      Driver/Win2000_WinXP/Ax88772.inf: all 2 files it copies on x86 are present"),
+    ("DiskPathOutsidePackage", edit("Win2000_WinXP/Ax88772.inf", ",,,\\x86\r\n2",
+                                    ",,,..\\..\\..\\x86\r\n2"), 1,
+     "error   Driver/Win2000_WinXP/Ax88772.inf: [SourceDisksFiles] puts ax88772.sys in "
+     "../../../x86/ax88772.sys, outside the package"),
+    ("SourceFileForArmOnly", edit("Vista_64/Ax88772.inf", X86_FILES,
+                                  X86_FILES + "WdfCoInstaller01011_ARM.dll = 1,wdf\\arm\r\n"), 0,
+     "ok      Driver/Vista_64/Ax88772.inf: 1 more named in [SourceDisksFiles.amd64] and "
+     "[SourceDisksFiles] are not copied on amd64 and not needed here"),
+    ("SourceFileForOtherProcessorOnly",
+     edit("Vista_64/Ax88772.inf", X86_FILES, X86_FILES.replace("]", ".x86]")), 1,
+     "error   Driver/Vista_64/Ax88772.inf: [AX88772.CopyFiles] copies ax88772.sys, which "
+     "neither [SourceDisksFiles.amd64] nor [SourceDisksFiles] names: it has no source on amd64"),
+    ("ModelsOnlyForWindows7",
+     chain(edit("Vista_64/Ax88772.inf", "NTx86, NTamd64", "NTx86, NTamd64.6.1"),
+           edit("Vista_64/Ax88772.inf", "[QB7.NTamd64]", "[QB7.NTamd64.6.1]")), 0,
+     "warning Driver/Vista_64/Ax88772.inf: no models section in [Manufacturer] applies to "
+     "Windows 6.0 on amd64, the oldest Vista_64 serves: nothing installs there"),
+    ("Utf8InfWarned", chain(write("Driver/Vista_32/Ax88772.inf", UTF8_INF), resign("Vista_32")), 0,
+     "warning Driver/Vista_32/Ax88772.inf: UTF-8 with a byte order mark: the setup library "
+     "documents only ANSI and UTF-16LE with a byte order mark"),
+    ("Utf8MarkInXpInf", write("Driver/Win2000_WinXP/Ax88772.inf", UTF8_INF), 1,
+     "error   Driver/Win2000_WinXP/Ax88772.inf: UTF-8 with a byte order mark: the setup "
+     "library of 2000 and XP reads the mark as part of the first line and misses its section"),
+    ("CatalogForProcessorBeforeNt",
+     edit("Vista_64/Ax88772.inf", CATALOGS, "CatalogFile.NT = other.cat\r\n" + CATALOGS), 0,
+     "ok      Driver/Vista_64/ax88772_amd64.cat: catalog file named by CatalogFile.NTamd64 in "
+     "Ax88772.inf: lists it and the 2 files it copies from outside cabinets"),
     ("FolderOutsideTheFour", write("Driver/Win10_ARM64/Ax88772.inf"), 0,
      "warning Driver/Win10_ARM64: outside the four driver folders: not on the medium"),
     ("FileOutsideDriver", write("release notes.txt"), 0,
@@ -234,7 +361,10 @@ class PackageCheck(unittest.TestCase):
     def setUpClass(cls):
         cls.scratch = tempfile.mkdtemp(prefix="qb7-check-")
         cls.base = os.path.join(cls.scratch, "base")
-        write_package(cls.base, INSTALLERS)
+        global SIGNER
+        os.makedirs(os.path.join(cls.scratch, "keys"))
+        SIGNER = Signer(os.path.join(cls.scratch, "keys"))
+        write_package(cls.base, INSTALLERS, (SIGNER.cert, SIGNER.key))
 
     @classmethod
     def tearDownClass(cls):
@@ -257,7 +387,7 @@ class PackageCheck(unittest.TestCase):
                 for line in expected:
                     self.assertIn(line, lines, output)
                 problems = [line for line in lines if line.startswith(("error", "warning"))]
-                self.assertEqual(problems, [] if expected[0].startswith("ok") else expected,
+                self.assertEqual(problems, [line for line in expected if not line.startswith("ok")],
                                  output)
                 verdict = "accepted" if status == 0 else "refused"
                 self.assertTrue(lines[-1].startswith(f"Driver package {verdict}:"), output)

@@ -8,6 +8,7 @@ typical road walked under Wine from the extracted CD image as a drive root. Exit
 test it ran was skipped, after saying why."""
 import calendar
 import hashlib
+import itertools
 import os
 import shutil
 import subprocess
@@ -17,7 +18,7 @@ import time
 import unittest
 import zipfile
 
-from driver_package import package_files, write_package
+from driver_package import edit_inf, package_files, write_package
 
 SOURCE = PRODUCT_BUILD = PRODUCT_MACHINE = TEST_BUILD = ""
 PROGRAM = "QB7_LX450.exe"
@@ -33,7 +34,7 @@ MEDIUM_FILES = sorted([
 ])
 MEDIUM_OUTPUT = sorted([PROGRAM, ZIP, ISO, "SHA256SUMS"])
 TOOLS = {"xorriso": "xorriso", "osslsigncode": "osslsigncode", "openssl": "openssl",
-         "zip": "zip", "i686-w64-mingw32-gcc": "gcc-mingw-w64-i686",
+         "i686-w64-mingw32-gcc": "gcc-mingw-w64-i686",
          "x86_64-w64-mingw32-gcc": "gcc-mingw-w64-x86-64"}
 UNSET = ("SIGN_CERT", "SIGN_KEY", "SIGN_PKCS12", "SIGN_PASS", "SIGN_URL", "TIMESTAMP_URL",
          "SIGN_CAFILE", "DRIVER_PACKAGE")
@@ -140,7 +141,7 @@ class Signer:
     """A throw-away certificate authority and a code-signing certificate it issued; more
     certificates, good or bad, on request."""
     PASSWORD = "medium test"
-    CODE_SIGNING = "extendedKeyUsage=codeSigning\n"
+    CODE_SIGNING = "keyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n"
 
     def __init__(self, folder):
         self.folder = folder
@@ -172,7 +173,7 @@ class Signer:
         """A certificate for the vendor's key with `usage` and the validity `dates` give."""
         extensions = self.path(name + ".cnf")
         with open(extensions, "w") as file:
-            file.write("basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\n" + usage)
+            file.write("basicConstraints=CA:FALSE\n" + usage)
         self.openssl("ca", "-batch", "-notext", "-config", "ca.cnf", "-cert", self.ca,
                      "-keyfile", self.ca_key, "-in", "vendor.csr", "-extfile", extensions,
                      "-out", self.path(name), *dates)
@@ -189,7 +190,25 @@ class Signer:
         return {"SIGN_CERT": cert or self.cert, "SIGN_KEY": self.key, "SIGN_CAFILE": self.ca}
 
     def verify(self, program):
-        return run(["osslsigncode", "verify", "-CAfile", self.ca, "-in", program])
+        """The installed osslsigncode's verdict, offline as sign.sh asks for it."""
+        help_text = run(["osslsigncode", "-h"])
+        offered = (help_text.stdout + help_text.stderr).split()
+        offline = [option for option in ("-ignore-cdp", "-ignore-crl") if option in offered]
+        return run(["osslsigncode", "verify", *offline, "-CAfile", self.ca, "-in", program])
+
+
+def debian12_osslsigncode():
+    """(folder of Debian 12's osslsigncode 2.5, why there is none): the installed one when it is
+    2.5, else the one the test build unpacks (tests/dist/debian12_osslsigncode.sh)."""
+    if run(["osslsigncode", "--version"]).stdout.startswith("osslsigncode 2.5,"):
+        return os.path.dirname(shutil.which("osslsigncode")), ""
+    unpacked = os.path.join(TEST_BUILD, "debian12-osslsigncode")
+    if os.access(os.path.join(unpacked, "usr", "bin", "osslsigncode"), os.X_OK):
+        return os.path.join(unpacked, "usr", "bin"), ""
+    try:
+        return None, read(os.path.join(unpacked, "unavailable")).decode().strip()
+    except OSError:
+        return None, f"not unpacked in {unpacked}: the test build's debian12_osslsigncode runs"
 
 
 class DistTest(unittest.TestCase):
@@ -205,13 +224,17 @@ class DistTest(unittest.TestCase):
         os.makedirs(path, exist_ok=True)
         return path
 
-    def vendor_package(self):
-        """The vendor-shaped package with the tests' own installers, below a folder name with
-        spaces and shell characters; returns the package folder and the files it holds."""
+    def vendor_package(self, signer, name=PACKAGE_NAME):
+        """The vendor-shaped package with the tests' own installers and catalogs that `signer`
+        signs, below a folder name with spaces and shell characters; returns the package folder
+        and the files it holds."""
         installers = own_installers(self.folder("installers"))
-        package = os.path.join(self.folder("packages"), PACKAGE_NAME)
-        write_package(package, installers)
-        return package, package_files(installers)
+        package = os.path.join(self.folder("packages"), name)
+        write_package(package, installers, (signer.cert, signer.key))
+        files = package_files(installers)
+        files.update((path, read(os.path.join(package, path))) for path in files
+                     if path.endswith(".cat"))
+        return package, files
 
 
 class MediumLayout(DistTest):
@@ -259,7 +282,10 @@ class MediumLayout(DistTest):
 
 class VendorPackage(DistTest):
     def test_every_file_reaches_zip_and_iso_unchanged(self):
-        package, files = self.vendor_package()
+        package, files = self.vendor_package(Signer(self.folder("keys")))
+        # A link inside the package goes on the medium as the file it points to.
+        os.symlink("readme.txt", os.path.join(package, "Driver", "Vista_32", "liesmich.txt"))
+        files["Driver/Vista_32/liesmich.txt"] = files["Driver/Vista_32/readme.txt"]
         out = self.folder("out")
         made = make_dist(PRODUCT_BUILD, out, package)
         self.assertIn("Driver package accepted: 0 errors", made)
@@ -276,22 +302,61 @@ class VendorPackage(DistTest):
 def refused_rows(test, signer):
     """name, make_dist's package and environment, what its output must say. {package} stands
     for the package's folder."""
-    package, _ = test.vendor_package()
+    package, _ = test.vendor_package(signer)
     sample_copy = os.path.join(test.folder("sample"), PACKAGE_NAME)
     shutil.copytree(os.path.join(PRODUCT_BUILD, "medium"), sample_copy)
-    long_name = package.replace(PACKAGE_NAME, "long name")
-    shutil.copytree(package, long_name)
-    open(os.path.join(long_name, "Driver", "Vista_64", "x" * 65), "w").close()
-    failing_image = test.folder("failing xorriso")
-    with open(os.path.join(failing_image, "xorriso"), "w") as file:
-        file.write("#!/bin/sh\necho 'cannot write the image' >&2\nexit 1\n")
-    os.chmod(os.path.join(failing_image, "xorriso"), 0o755)
+
+    def variant(name, relative, target=None):
+        """A copy of the package with one more file in Vista_64, or a link to `target`."""
+        copy = package.replace(PACKAGE_NAME, name)
+        shutil.copytree(package, copy)
+        path = os.path.join(copy, "Driver", "Vista_64", relative)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        os.symlink(target, path) if target else open(path, "w").close()
+        return copy
+    long_path = os.path.join("f" * 60, "n" * 46)
+    stale = package.replace(PACKAGE_NAME, "stale catalog")
+    shutil.copytree(package, stale)
+    edit_inf(os.path.join(stale, "Driver", "Vista_64", "Ax88772.inf"), "1.0.0.1", "1.0.0.2")
+
+    def xorriso(name, script):
+        """The environment that puts a shell script in xorriso's place; $medium is the folder
+        the builder maps into the image, $xorriso the real one."""
+        folder = test.folder(name)
+        with open(os.path.join(folder, "xorriso"), "w") as file:
+            file.write('#!/bin/sh\nfor arg; do [ "$map" = -map ] && medium=$arg; map=$arg; done\n'
+                       f"xorriso={shutil.which('xorriso')}\n{script}\n")
+        os.chmod(os.path.join(folder, "xorriso"), 0o755)
+        return {"PATH": folder + os.pathsep + os.environ["PATH"]}
     other = Signer(test.folder("other authority"))
+    others_package, _ = test.vendor_package(other, "other's package")
     return [
         ("PackageMissing", package + " (gone)", {},
          f"error   {package} (gone): no such folder"),
-        ("NameTooLongForCdImage", long_name, {},
+        ("NameTooLongForCdImage", variant("long name", "x" * 65), {},
          f"error   Driver/Vista_64/{'x' * 65}: name of 65 characters"),
+        ("PathTooLongForCdImage", variant("long path", long_path), {},
+         f"error   Driver/Vista_64/{long_path}: path of 123 characters on the medium"),
+        ("NameWindowsCannotHold", variant("bad name", "what?.txt"), {},
+         "error   Driver/Vista_64/what?.txt: its name holds ?"),
+        ("NameNotUtf8", variant("not UTF-8", os.fsdecode(b"\xff.txt")), {},
+         "error   Driver/Vista_64/\\xff.txt: its name is not UTF-8"),
+        ("LinkOutsidePackage", variant("link out", "notes.txt", test.folder("private")), {},
+         f"error   Driver/Vista_64/notes.txt: a link to {test.folder('private')}, outside the "
+         "package"),
+        ("CatalogStaleInVista64", stale, {},
+         "error   Driver/Vista_64/ax88772_amd64.cat: Ax88772.inf: listed in ax88772_amd64.cat "
+         "with another hash"),
+        ("CatalogOfForeignAuthority", others_package, signer.pem(),
+         "error   Driver/Vista_64/ax88772_amd64.cat: ax88772_amd64.cat: its signature does not "
+         "verify against ca.pem"),
+        ("ImageDiffersFromPackage", package, xorriso(
+            "changing xorriso", 'echo >>"$medium/Driver/Vista_64/readme.txt"; exec $xorriso "$@"'),
+         "read back: Driver/Vista_64/readme.txt: the CD image holds other bytes than the package"),
+        # A name outside UCS-2, which Joliet cannot hold, put in after the check.
+        ("ImageWarns", package, xorriso("warning xorriso", 'touch "$medium/Driver/\U0001F600.txt"; '
+                                        'exec $xorriso "$@"'),
+         "WARNING : Filename not suitable for Joliet character set UCS-2"),
         ("SampleSigned", None, signer.pem(), "error   Driver/Vista_32/DPInst32.exe: the sample's "
          "stand-in, which installs nothing: a signed medium is a release"),
         ("SampleCopySigned", sample_copy, signer.pem(), "error   Driver/Vista_64/DPInst64.exe: "
@@ -300,6 +365,15 @@ def refused_rows(test, signer):
          signer.pem(signer.issue("any.pem", usage="extendedKeyUsage=serverAuth\n")),
          "signing refused: {keys}/any.pem: the certificate lacks the code-signing extended key "
          "usage"),
+        ("CertificateForIndividualCodeSigning", package,
+         signer.pem(signer.issue("individual.pem", usage="extendedKeyUsage=msCodeInd\n")),
+         "signing refused: {keys}/individual.pem: the certificate lacks the code-signing "
+         "extended key usage"),
+        ("KeyUsageWithoutDigitalSignature", package,
+         signer.pem(signer.issue("encipher.pem", usage="keyUsage=critical,keyEncipherment\n"
+                                 "extendedKeyUsage=codeSigning\n")),
+         "signing refused: {keys}/encipher.pem: the certificate's key usage lacks "
+         "digitalSignature"),
         ("CertificateExpired", package,
          signer.pem(signer.issue("old.pem", dates=("-startdate", "20200101000000Z",
                                                    "-enddate", "20210101000000Z"))),
@@ -311,9 +385,10 @@ def refused_rows(test, signer):
         ("KeyOfAnotherCertificate", package, dict(signer.pem(), SIGN_KEY=signer.ca_key),
          "signing refused: {keys}/ca.key: the key does not belong to the certificate in "
          "{keys}/vendor.pem"),
-        ("SignatureNotVerified", package, dict(signer.pem(), SIGN_CAFILE=other.ca),
+        ("SignatureNotVerified", others_package, dict(signer.pem(), SIGN_CAFILE=other.ca),
          "signing refused: the signature made with {keys}/vendor.pem does not verify"),
-        ("ImageFails", package, {"PATH": failing_image + os.pathsep + os.environ["PATH"]},
+        ("ImageFails", package,
+         xorriso("failing xorriso", "echo 'cannot write the image' >&2; exit 1"),
          "the CD image could not be made: no medium written"),
     ]
 
@@ -342,7 +417,7 @@ class SignedMedium(DistTest):
 
     def signed_medium(self, **signing):
         out = self.folder("out")
-        package, _ = self.vendor_package()
+        package, _ = self.vendor_package(self.signer)
         make_dist(PRODUCT_BUILD, out, package, SIGN_CAFILE=self.signer.ca, **signing)
         with zipfile.ZipFile(os.path.join(out, ZIP)) as archive:
             in_zip = os.path.join(self.folder("zip"), PROGRAM)
@@ -352,14 +427,24 @@ class SignedMedium(DistTest):
         return [os.path.join(out, PROGRAM), in_zip, in_iso]
 
     def test_signature_verifies_in_zip_and_iso(self):
+        debian12, unavailable = debian12_osslsigncode()
+        tools = [("Installed", {}),
+                 ("Debian12", {"PATH": f"{debian12}{os.pathsep}{os.environ['PATH']}"})]
         rows = [
             ("Pem", {"SIGN_CERT": self.signer.cert, "SIGN_KEY": self.signer.key,
                      "SIGN_URL": "https://vendor.example/qb7"}),
             ("Pkcs12", {"SIGN_PKCS12": self.signer.pkcs12, "SIGN_PASS": Signer.PASSWORD}),
+            # As a vendor's certificate does: verified offline all the same.
+            ("PemNamingRevocationList", {"SIGN_KEY": self.signer.key,
+                                         "SIGN_CERT": self.signer.issue("revocable.pem", usage=(
+                                             Signer.CODE_SIGNING + "crlDistributionPoints="
+                                             "URI:http://127.0.0.1:9/qb7.crl\n"))}),
         ]
-        for name, signing in rows:
-            with self.subTest(name):
-                for program in self.signed_medium(**signing):
+        for (name, signing), (tool, path) in itertools.product(rows, tools):
+            with self.subTest(f"{name}{tool}"):
+                if path and not debian12:
+                    self.skipTest(f"Debian 12's osslsigncode 2.5: {unavailable}")
+                for program in self.signed_medium(**signing, **path):
                     verified = self.signer.verify(program)
                     self.assertEqual(verified.returncode, 0, program + verified.stdout)
                     self.assertIn("Message digest algorithm  : SHA256", verified.stdout)
@@ -402,7 +487,7 @@ class MediumUnderWine(DistTest):
     def test_typical_road_from_drive_root(self):
         signer = Signer(self.folder("keys"))
         out = self.folder("out")
-        package, _ = self.vendor_package()
+        package, _ = self.vendor_package(signer)
         make_dist(TEST_BUILD, out, package, **signer.pem())
         tree = extract_iso(os.path.join(out, ISO), self.folder("tree"))
         self.assertEqual(signer.verify(os.path.join(tree, PROGRAM)).returncode, 0)

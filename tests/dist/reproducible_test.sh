@@ -8,7 +8,7 @@
 # (skipped) when a tool is missing or SOURCE_DIR is not a git checkout.
 set -euo pipefail
 source=$(cd "$1" && pwd)
-for tool in git xorriso zip; do
+for tool in git xorriso; do
   if ! command -v "$tool" >/dev/null; then
     echo "skipped: $tool is missing (Debian package $tool)"
     exit 77

@@ -2,20 +2,37 @@
 """Usage: check_package.py [--release] PACKAGE
 
 Checks a driver package before it goes on a medium: PACKAGE/Driver must hold the four folders the
-setup program enters, each with what its installer needs there. INF files are read as the
-setup library reads them, for the processor the folder serves. Prints one line per check, what
-passed as well as what did not, each naming its file, and a verdict. Exits 1 when there is an
-error; warnings alone let the package through. With --release the package goes on a signed
-medium, and the sample's stand-in installers are errors, not warnings."""
+setup program enters, each with what its installer needs there, and every file below them must
+have a name the medium can hold. INF files are read as the setup library reads them and followed
+to the files they install, for the processor and the Windows versions the folder serves. Prints
+one line per check, what passed as well as what did not, each naming its file, and a verdict.
+Exits 1 when there is an error; warnings alone let the package through. With --release the
+package goes on a signed medium, and the sample's stand-in installers are errors, not warnings.
+With SIGN_CAFILE set in the environment, the package's catalogs must be signed by that
+authority."""
 import argparse
 import os
-import re
 import struct
 import sys
+import xml.etree.ElementTree as ElementTree
+from fnmatch import fnmatch
+
+from cabinet import cabinet_names
+from catalog import catalog_problems
+from inf_file import ANSI, UTF16, UTF8_MARKED, Inf, decode_inf, field
+from inf_installs import cabinet_of, entries_for, follow, source_folder
+from medium_names import name_problems, path_problem, shown
+from package_tree import FOLDERS, driver_folders, find_file, find_path, medium_entries
 
 OK, WARNING, ERROR = "ok", "warning", "error"
-# The processor each folder's system has, as decorated section names spell it.
-FOLDERS = {"Win2000_WinXP": "x86", "WinXP_64": "amd64", "Vista_32": "x86", "Vista_64": "amd64"}
+# The processor each folder's system has, as decorated section names spell it, and the oldest
+# and newest Windows (major, minor) it serves: 2000 to Server 2003, XP x64, Vista to 11.
+SERVES = {
+    "Win2000_WinXP": ("x86", (5, 0), (5, 2)),
+    "WinXP_64": ("amd64", (5, 2), (5, 2)),
+    "Vista_32": ("x86", (6, 0), (10, 0)),
+    "Vista_64": ("amd64", (6, 0), (10, 0)),
+}
 # The 2000/XP road hands this INF's install section to the setup library.
 INF_NAME = "Ax88772.inf"
 INSTALL_SECTION = "AX88772.Ndi"
@@ -33,8 +50,6 @@ UNSIGNED_SEVERITY = {"Vista_32": WARNING, "Vista_64": ERROR}
 STANDIN_MARKER = "QB7_LX450 test stand-in for the driver package installer".encode("utf-16-le")
 # What the builder writes at the medium's root itself; the sample medium holds them too.
 BUILDER_FILES = ("QB7_LX450.exe", "autorun.inf")
-# Joliet names on the CD image; xorriso would shorten a longer one without a word.
-JOLIET_NAME_LIMIT = 64
 
 
 class Report:
@@ -43,208 +58,178 @@ class Report:
         self.lines = []
 
     def add(self, severity, path, text):
-        shown = path if path == self.package else os.path.relpath(path, self.package)
-        self.lines.append((severity, f"{severity:<8}{shown}: {text}"))
+        relative = path if path == self.package else os.path.relpath(path, self.package)
+        self.lines.append((severity, f"{severity:<8}{shown(relative)}: {text}"))
 
     def count(self, severity):
         return sum(1 for line_severity, _ in self.lines if line_severity == severity)
 
 
-def find_file(folder, name):
-    """The entry of `folder` called `name` in any case, as Windows would find it; None if absent."""
-    if not os.path.isdir(folder):
-        return None
-    for entry in sorted(os.listdir(folder)):
-        if entry.lower() == name.lower():
-            return os.path.join(folder, entry)
-    return None
+class InfCheck:
+    """One INF being checked: where it is, what it is, and which folder of the medium it serves."""
 
+    def __init__(self, report, package, folder_name, path):
+        self.report, self.path, self.inf = report, path, None
+        self.folder_name = folder_name
+        self.processor, self.oldest, self.newest = SERVES[folder_name]
+        self.folder = os.path.dirname(path)
+        # Disk paths may go up with '..', but not out of the package's Driver folder.
+        self.boundary = find_file(package, "Driver")
+        self.name = os.path.basename(path)
 
-def find_path(folder, relative):
-    """Follows a relative path below `folder`, each part in any case."""
-    path = folder
-    for part in relative.split("/"):
-        if part in ("", "."):
-            continue
-        path = find_file(path, part)
-        if path is None:
+    def add(self, severity, text, path=None):
+        self.report.add(severity, path or self.path, text)
+
+    def read(self, xp):
+        """Whether the file is an INF the setup library reads, after reporting what it is."""
+        text = self.decoded(xp)
+        if text is None:
+            return False
+        self.inf = Inf(text)
+        return self.has_signature()
+
+    def decoded(self, xp):
+        """The INF's text, or None when it cannot be read or (`xp`) 2000/XP would misread it."""
+        try:
+            with open(self.path, "rb") as file:
+                text, encoding = decode_inf(file.read())
+        except OSError as error:
+            self.add(ERROR, f"cannot be read: {error.strerror}")
             return None
-    return path
+        if encoding == UTF8_MARKED and xp:
+            self.add(ERROR, "UTF-8 with a byte order mark: the setup library of 2000 and XP "
+                     "reads the mark as part of the first line and misses its section")
+            return None
+        if encoding not in (ANSI, UTF16):
+            self.add(WARNING, f"{encoding}: the setup library documents only ANSI and UTF-16LE "
+                     "with a byte order mark")
+        return text
 
+    def has_signature(self):
+        if self.inf.section("Version") is None:
+            self.add(ERROR, "not an INF file: it has no [Version] section")
+            return False
+        signatures = self.inf.values("Version", "Signature")
+        if not signatures:
+            self.add(ERROR, "not an INF file: its [Version] section has no Signature")
+            return False
+        if signatures[0].lower() not in SIGNATURES:
+            self.add(ERROR, f'not an INF file: Signature is "{signatures[0]}", '
+                     'expected "$Windows NT$" or "$Chicago$"')
+            return False
+        self.add(OK, f"INF file, Signature {signatures[0]}")
+        return True
 
-def decode_inf(data):
-    """UTF-16LE after its byte order mark, UTF-8 with or without one, else the ANSI code page."""
-    if data.startswith(b"\xff\xfe"):
-        return data[2:].decode("utf-16-le", errors="replace")
-    if data.startswith(b"\xef\xbb\xbf"):
-        return data[3:].decode("utf-8", errors="replace")
-    try:
-        return data.decode("utf-8")
-    except UnicodeDecodeError:
-        return data.decode("cp1252", errors="replace")
+    def check_install_section(self):
+        names = (f"{INSTALL_SECTION}.NT{self.processor}", f"{INSTALL_SECTION}.NT",
+                 INSTALL_SECTION)
+        found = self.inf.first_section(names)
+        if found is None:
+            looked_for = ", ".join(f"[{name}]" for name in names[:-1]) + f" or [{names[-1]}]"
+            self.add(ERROR, f"has no install section {looked_for}")
+        else:
+            self.add(OK, f"install section [{found}]")
 
+    def check_files(self):
+        """Checks the sources of what the INF installs; returns the paths of those present as
+        files (not inside a cabinet)."""
+        sources = entries_for(self.inf, "SourceDisksFiles", self.processor)
+        sections = f"[SourceDisksFiles.{self.processor}] and [SourceDisksFiles]"
+        if self.inf.section("Manufacturer") is None:
+            self.add(OK, "has no [Manufacturer] section, so no models to follow: every file "
+                     f"named in {sections} is needed")
+            wanted = {key: (entry[1], None) for key, entry in sources.items()}
+        else:
+            wanted = self.followed_files()
+        present, faults = self.find_sources(wanted, sources)
+        if not wanted:
+            self.add(OK, f"copies no files on {self.processor}")
+        elif faults == 0:
+            self.add(OK, f"all {len(wanted)} files it copies on {self.processor} are present")
+        unused = len(set(sources) - set(wanted))
+        if unused:
+            self.add(OK, f"{unused} more named in {sections} are not copied on "
+                     f"{self.processor} and not needed here")
+        return present
 
-def split_outside_quotes(text, separator, limit=-1):
-    """Splits at `separator` where it is not between double quotes, at most `limit` times."""
-    parts, start, quoted = [], 0, False
-    for index, char in enumerate(text):
-        if char == '"':
-            quoted = not quoted
-        elif char == separator and not quoted and limit != len(parts):
-            parts.append(text[start:index])
-            start = index + 1
-    return parts + [text[start:]]
+    def find_sources(self, wanted, sources):
+        """(paths of the wanted files found outside cabinets, how many are not there)."""
+        present, faults = [], 0
+        for key in sorted(wanted):
+            name, copying = wanted[key]
+            if key not in sources:
+                faults += 1
+                self.add(ERROR, f"[{copying}] copies {name}, which neither "
+                         f"[SourceDisksFiles.{self.processor}] nor [SourceDisksFiles] names: it "
+                         f"has no source on {self.processor}")
+                continue
+            found, path = self.locate(sources[key])
+            faults += not found
+            if path:
+                present.append(path)
+        return present, faults
 
+    def followed_files(self):
+        installs = follow(self.inf, self.processor, self.oldest, self.newest)
+        for problem in installs.problems:
+            self.add(ERROR, problem)
+        oldest = follow(self.inf, self.processor, self.oldest, self.oldest)
+        if not oldest.models:
+            version = ".".join(map(str, self.oldest))
+            self.add(WARNING, f"no models section in [Manufacturer] applies to Windows {version} "
+                     f"on {self.processor}, the oldest {self.folder_name} serves: nothing "
+                     "installs there")
+        return installs.files
 
-def logical_lines(text):
-    """Lines without comments, a line ending in a backslash joined with the next one."""
-    pending = ""
-    for raw in text.splitlines():
-        line = split_outside_quotes(raw, ";", 1)[0].strip()
-        if line.endswith("\\"):
-            pending += line[:-1]
-            continue
-        yield pending + line
-        pending = ""
-    if pending:
-        yield pending
-
-
-def unquote(text, substitute=lambda segment: segment):
-    """Drops the quotes around quoted parts, where two quotes stand for one, and applies
-    `substitute` to each part after that, so what it puts in is taken as it is."""
-    parts = re.split(r'("(?:[^"]|"")*")', text.strip())
-    return "".join(substitute(part[1:-1].replace('""', '"')) if part.startswith('"')
-                   else substitute(part) for part in parts).strip()
-
-
-class Inf:
-    """Sections by lower-case name, a section that appears twice being one; each entry a key
-    (None for a line without '=') and its comma-separated fields, %strkey% tokens resolved from
-    [Strings] and quotes removed."""
-
-    def __init__(self, text):
-        self.names = {}
-        self.raw = {}
-        current = None
-        for line in logical_lines(text):
-            if line.startswith("[") and "]" in line:
-                name = line[1:line.index("]")].strip()
-                current = name.lower()
-                self.names.setdefault(current, name)
-                self.raw.setdefault(current, [])
-            elif line and current is not None:
-                self.raw[current].append(split_outside_quotes(line, "=", 1))
-        self.strings = {parts[0].strip().lower(): unquote(parts[1])
-                        for parts in self.raw.get("strings", []) if len(parts) == 2}
-
-    def resolve(self, text):
-        def token(match):
-            key = match.group(1)
-            return self.strings.get(key.lower(), match.group(0)) if key else "%"
-        return unquote(text, lambda segment: re.sub(r"%([^%]*)%", token, segment))
-
-    def section(self, name):
-        """The section's name as the INF spells it, or None when it has none of that name."""
-        return self.names.get(name.lower())
-
-    def entries(self, name):
-        for parts in self.raw.get(name.lower(), []):
-            key = self.resolve(parts[0]) if len(parts) == 2 else None
-            fields = [self.resolve(part) for part in split_outside_quotes(parts[-1], ",")]
-            yield key, fields
-
-    def values(self, section, key):
-        return [",".join(fields) for entry_key, fields in self.entries(section)
-                if entry_key is not None and entry_key.lower() == key.lower()]
-
-
-def field(fields, index):
-    return fields[index] if index < len(fields) else ""
-
-
-def read_inf(report, path):
-    """The INF, or None after reporting why the file is not one."""
-    try:
-        with open(path, "rb") as file:
-            inf = Inf(decode_inf(file.read()))
-    except OSError as error:
-        report.add(ERROR, path, f"cannot be read: {error.strerror}")
-        return None
-    if inf.section("Version") is None:
-        report.add(ERROR, path, "not an INF file: it has no [Version] section")
-        return None
-    signatures = inf.values("Version", "Signature")
-    if not signatures:
-        report.add(ERROR, path, "not an INF file: its [Version] section has no Signature")
-        return None
-    if signatures[0].lower() not in SIGNATURES:
-        report.add(ERROR, path, f'not an INF file: Signature is "{signatures[0]}", '
-                   'expected "$Windows NT$" or "$Chicago$"')
-        return None
-    report.add(OK, path, f"INF file, Signature {signatures[0]}")
-    return inf
-
-
-def entries_for(inf, section, processor):
-    """Key (lower case) to (section as spelled, key, fields): [section.processor] first, then
-    [section], entry by entry, as the setup library looks them up; other processors' sections
-    are not read."""
-    merged = {}
-    for name in (f"{section}.{processor}", section):
-        for key, fields in inf.entries(name):
-            if key is not None:
-                merged.setdefault(key.lower(), (inf.section(name), key, fields))
-    return merged
-
-
-def check_source_files(report, folder, processor, inf_path, inf):
-    disks = entries_for(inf, "SourceDisksNames", processor)
-    files = entries_for(inf, "SourceDisksFiles", processor)
-    inf_name = os.path.basename(inf_path)
-    faults = 0
-    for section, file_name, fields in (files[key] for key in sorted(files)):
+    def locate(self, source):
+        """(whether one source file is there, its path unless a cabinet holds it), after
+        reporting it when it is not there."""
+        section, name, fields = source
+        disks = entries_for(self.inf, "SourceDisksNames", self.processor)
         disk = disks.get(field(fields, 0).lower())
         if disk is None:
-            faults += 1
-            report.add(ERROR, inf_path, f"[{section}] puts {file_name} on disk "
-                       f'"{field(fields, 0)}", which neither [SourceDisksNames.{processor}] nor '
-                       "[SourceDisksNames] lists")
-            continue
-        parts = (field(disk[2], 3), field(fields, 1), file_name)
-        relative = "/".join(part.replace("\\", "/").strip("/") for part in parts if part)
-        if find_path(folder, relative) is None:
-            faults += 1
-            report.add(ERROR, os.path.join(folder, relative),
-                       f"missing, named in [{section}] of {inf_name}")
-    sections = f"[SourceDisksFiles.{processor}] and [SourceDisksFiles]"
-    if not files:
-        report.add(OK, inf_path, f"names no files in {sections}")
-    elif faults == 0:
-        report.add(OK, inf_path, f"all {len(files)} files named in {sections} are present")
+            self.add(ERROR, f"[{section}] puts {name} on disk \"{field(fields, 0)}\", which "
+                     f"neither [SourceDisksNames.{self.processor}] nor [SourceDisksNames] lists")
+            return False, None
+        folder = source_folder(disk[2], fields)
+        relative = "/".join(part for part in (folder, name) if part)
+        try:
+            path = find_path(self.folder, relative, self.boundary)
+            path = path if path and os.path.isfile(path) else None
+            cabinet = cabinet_of(disk[2])
+            if path is None and cabinet and self.in_cabinet(
+                    section, name, source_folder(disk[2], []), cabinet, folder):
+                return True, None
+        except ValueError:
+            self.add(ERROR, f"[{section}] puts {name} in {relative}, outside the package")
+            return False, None
+        if path is None:
+            self.add(ERROR, f"missing, named in [{section}] of {self.name}",
+                     os.path.join(self.folder, relative))
+        return path is not None, path
 
+    def in_cabinet(self, section, name, disk_folder, cabinet, folder):
+        """Whether the disk's cabinet lists the file, below the file's own subfolder or without
+        it."""
+        path = find_path(self.folder, "/".join(p for p in (disk_folder, cabinet) if p),
+                         self.boundary)
+        if path is None:
+            return False
+        try:
+            listed = {entry.replace("\\", "/").lower() for entry in cabinet_names(path)}
+        except (OSError, ValueError) as error:
+            self.add(ERROR, f"cannot be read as a cabinet: {error}", path)
+            return False
+        inside = folder[len(disk_folder):].strip("/")
+        if {"/".join(p for p in (inside, name) if p).lower(), name.lower()} & listed:
+            self.add(OK, f"{name} is in the cabinet, named in [{section}] of {self.name}", path)
+            return True
+        return False
 
-def check_install_section(report, processor, inf_path, inf):
-    names = (f"{INSTALL_SECTION}.NT{processor}", f"{INSTALL_SECTION}.NT", INSTALL_SECTION)
-    found = next((inf.section(name) for name in names if inf.section(name) is not None), None)
-    if found is None:
-        looked_for = ", ".join(f"[{name}]" for name in names[:-1]) + f" or [{names[-1]}]"
-        report.add(ERROR, inf_path, f"has no install section {looked_for}")
-    else:
-        report.add(OK, inf_path, f"install section [{found}]")
-
-
-def check_inf_folder(report, folder, processor):
-    inf_path = find_file(folder, INF_NAME)
-    if inf_path is None:
-        report.add(ERROR, os.path.join(folder, INF_NAME), "missing")
-        return
-    inf = read_inf(report, inf_path)
-    if inf is not None:
-        check_install_section(report, processor, inf_path, inf)
-        check_source_files(report, folder, processor, inf_path, inf)
-
-
+    def check_strings(self):
+        for token in sorted(self.inf.undefined, key=str.lower):
+            self.add(ERROR, f"%{token}% is defined in no [Strings] section, so the setup "
+                     "library has no value for it")
 def pe_header(path):
     """(machine, whether it carries an Authenticode signature) from a PE file's headers, or None
     when the file is not a PE program."""
@@ -302,6 +287,39 @@ def check_installer(report, folder, release):
                    "is signed by its maker)")
 
 
+def is_standin(path):
+    with open(path, "rb") as file:
+        return STANDIN_MARKER in file.read()
+
+
+def check_installer(report, folder, folder_name, release):
+    name, machine, machine_name = INSTALLERS[folder_name]
+    path = find_file(folder, name)
+    if path is None:
+        report.add(ERROR, os.path.join(folder, name), "missing")
+        return
+    header = pe_header(path)
+    if header is None:
+        report.add(ERROR, path, "not a Windows program (no PE header)")
+        return
+    found, signed = header
+    if found != machine:
+        found_name = MACHINE_NAMES.get(found, "unknown")
+        report.add(ERROR, path, f"{found_name} program (PE machine {found:#x}), "
+                   f"{folder_name} needs an {machine_name} one ({machine:#x})")
+        return
+    report.add(OK, path, f"{machine_name} program (PE machine {machine:#x})")
+    if is_standin(path):
+        if release:
+            report.add(ERROR, path, "the sample's stand-in, which installs nothing: a signed "
+                       "medium is a release and needs the vendor's installer")
+        else:
+            report.add(WARNING, path, "the sample's stand-in: it installs nothing")
+    elif not signed:
+        report.add(WARNING, path, "carries no Authenticode signature (the vendor's installer "
+                   "is signed by its maker)")
+
+
 def catalog_named(inf, processor):
     """(key, catalog) of the first of CatalogFile.NT<processor>, CatalogFile.NT, CatalogFile
     in [Version], or None."""
@@ -312,59 +330,133 @@ def catalog_named(inf, processor):
     return None
 
 
-def check_catalog(report, folder, processor, inf_path, inf):
-    severity = UNSIGNED_SEVERITY[os.path.basename(folder)]
-    named = catalog_named(inf, processor)
+def check_catalog(check, members):
+    """The catalog the INF names must be a signed one that lists the INF and `members` with the
+    hashes Windows computes, signed by SIGN_CAFILE's authority when that is set. A 2000/XP folder
+    needs no catalog; one it has is checked all the same."""
+    required = check.folder_name in UNSIGNED_SEVERITY
+    severity = UNSIGNED_SEVERITY.get(check.folder_name, WARNING)
+    named = catalog_named(check.inf, check.processor)
     if named is None:
-        report.add(severity, inf_path, f"names no catalog file (CatalogFile.NT{processor}, "
-                   "CatalogFile.NT or CatalogFile in [Version]): the driver package is not signed")
+        if required:
+            check.add(severity, f"names no catalog file (CatalogFile.NT{check.processor}, "
+                      "CatalogFile.NT or CatalogFile in [Version]): the driver package is not "
+                      "signed")
         return
     key, catalog = named
-    path = find_file(folder, catalog)
-    named_by = f"named by {key} in {os.path.basename(inf_path)}"
+    path = find_file(check.folder, catalog)
+    named_by = f"named by {key} in {check.name}"
     if path is None:
-        report.add(severity, os.path.join(folder, catalog),
-                   f"missing, {named_by}: the driver package is not signed")
-    elif os.path.getsize(path) == 0:
-        report.add(WARNING, path, f"empty, {named_by}: it signs nothing")
-    else:
-        report.add(OK, path, f"catalog file {named_by}")
+        if required:
+            check.add(severity, f"missing, {named_by}: the driver package is not signed",
+                      os.path.join(check.folder, catalog))
+        return
+    if os.path.getsize(path) == 0:
+        if required:
+            check.add(WARNING, f"empty, {named_by}: it signs nothing", path)
+        return
+    problems = catalog_problems(path, [check.path] + members, os.environ.get("SIGN_CAFILE"))
+    for problem in problems:
+        check.add(severity, problem, path)
+    if not problems:
+        check.add(OK, f"catalog file {named_by}: lists it and the "
+                  f"{counted(len(members), 'file')} it copies from outside cabinets", path)
 
 
-def check_vista_folder(report, folder, processor, release):
-    check_installer(report, folder, release)
-    infs = [os.path.join(folder, entry) for entry in sorted(os.listdir(folder))
+def infs_in(folder):
+    return [os.path.join(folder, entry) for entry in sorted(os.listdir(folder))
             if entry.lower().endswith(".inf") and os.path.isfile(os.path.join(folder, entry))]
+
+
+def search_folders(report, folder):
+    """The folder and the subfolders its dpinst.xml has the installer search
+    (<search><subDirectory>, '*' matching any name), each with the folders below it, as the
+    installer searches them all."""
+    folders = [folder]
+    descriptor = find_file(folder, "dpinst.xml")
+    if descriptor is None:
+        return folders
+    try:
+        root = ElementTree.parse(descriptor).getroot()
+    except (ElementTree.ParseError, OSError) as error:
+        report.add(ERROR, descriptor, f"cannot be read as XML: {error}")
+        return folders
+    for element in root.iter():
+        if element.tag.rsplit("}", 1)[-1] != "subDirectory" or not (element.text or "").strip():
+            continue
+        pattern = element.text.strip().replace("\\", "/").strip("/")
+        found = matching_folders(folder, pattern.split("/"))
+        if ".." in pattern.split("/") or not found:
+            report.add(ERROR, descriptor, f"names the subfolder {element.text.strip()}, which "
+                       f"is not below {os.path.basename(folder)}")
+        below = sorted(os.path.join(root, name) for path in found
+                       for root, names, _ in os.walk(path) for name in names)
+        folders += [path for path in found + below if path not in folders]
+    return folders
+
+
+def matching_folders(folder, parts):
+    if not parts:
+        return [folder]
+    if parts[0] in ("", "."):
+        return matching_folders(folder, parts[1:])
+    found = []
+    for entry in sorted(os.listdir(folder)) if os.access(folder, os.R_OK) else []:
+        path = os.path.join(folder, entry)
+        if fnmatch(entry.lower(), parts[0].lower()) and os.path.isdir(path):
+            found += matching_folders(path, parts[1:])
+    return found
+
+
+def check_vista_folder(report, package, folder, folder_name, release):
+    check_installer(report, folder, folder_name, release)
+    infs = [path for searched in search_folders(report, folder) for path in infs_in(searched)]
     if not infs:
         report.add(ERROR, folder, "holds no INF file")
     for inf_path in infs:
-        inf = read_inf(report, inf_path)
-        if inf is not None:
-            check_catalog(report, folder, processor, inf_path, inf)
-            check_source_files(report, folder, processor, inf_path, inf)
+        check = InfCheck(report, package, folder_name, inf_path)
+        if check.read(xp=False):
+            members = check.check_files()
+            check_catalog(check, members)
+            check.check_strings()
 
 
-def check_names(report, folder):
-    """Every file below `folder` goes on the medium as it is: readable, and with a name the CD
-    image keeps whole."""
-    for root, folders, files in os.walk(folder):
-        for name in sorted(folders + files):
-            path = os.path.join(root, name)
-            length = len(name.encode("utf-16-le")) // 2
-            if length > JOLIET_NAME_LIMIT:
-                report.add(ERROR, path, f"name of {length} characters: the CD image keeps "
-                           f"{JOLIET_NAME_LIMIT} (Joliet) and would cut it")
-            if not os.access(path, os.R_OK):
-                report.add(ERROR, path, "cannot be read")
+def check_inf_folder(report, package, folder, folder_name):
+    inf_path = find_file(folder, INF_NAME)
+    if inf_path is None:
+        report.add(ERROR, os.path.join(folder, INF_NAME), "missing")
+        return
+    check = InfCheck(report, package, folder_name, inf_path)
+    if check.read(xp=True):
+        check.check_install_section()
+        check_catalog(check, check.check_files())
+        check.check_strings()
+
+
+def check_names(report, package):
+    """Every file below the four folders goes on the medium as it is: readable, not through a
+    link out of the package, and with a name and path Windows and the CD image hold."""
+    entries, problems = medium_entries(package)
+    for path, problem in problems:
+        report.add(ERROR, path, problem)
+    for entry in entries:
+        for problem in name_problems(os.path.basename(entry.path)):
+            report.add(ERROR, entry.path, problem)
+        too_long = path_problem(entry.medium)
+        if too_long:
+            report.add(ERROR, entry.path, too_long)
+        if not os.access(entry.path, os.R_OK):
+            report.add(ERROR, entry.path, "cannot be read")
 
 
 def check_outside(report, package):
     """Only the four driver folders go on the medium; anything else is left behind."""
+    driver = find_file(package, "Driver")
     for entry in sorted(os.listdir(package)):
         path = os.path.join(package, entry)
-        if entry == "Driver" and os.path.isdir(path):
+        if path == driver and os.path.isdir(path):
             for name in sorted(os.listdir(path)):
-                if name not in FOLDERS:
+                if name.lower() not in (folder.lower() for folder in FOLDERS):
                     report.add(WARNING, os.path.join(path, name),
                                "outside the four driver folders: not on the medium")
         elif entry in BUILDER_FILES:
@@ -381,16 +473,17 @@ def check_package(package, release):
     if not os.access(package, os.R_OK | os.X_OK):
         report.add(ERROR, package, "cannot be read")
         return report
-    for name, processor in FOLDERS.items():
-        folder = os.path.join(package, "Driver", name)
-        if not os.path.isdir(folder):
-            report.add(ERROR, folder, "folder missing")
+    for name, folder in driver_folders(package).items():
+        if folder is None or not os.path.isdir(folder):
+            report.add(ERROR, os.path.join(package, "Driver", name), "folder missing")
+        elif not os.access(folder, os.R_OK | os.X_OK):
+            # The names check below says so.
             continue
-        if name in INSTALLERS:
-            check_vista_folder(report, folder, processor, release)
+        elif name in INSTALLERS:
+            check_vista_folder(report, package, folder, name, release)
         else:
-            check_inf_folder(report, folder, processor)
-        check_names(report, folder)
+            check_inf_folder(report, package, folder, name)
+    check_names(report, package)
     check_outside(report, package)
     return report
 
@@ -405,7 +498,7 @@ def main():
     parser.add_argument("package")
     arguments = parser.parse_args()
     package = os.path.abspath(arguments.package)
-    print(f"Checking the driver package in {package}")
+    print(f"Checking the driver package in {shown(package)}")
     report = check_package(package, arguments.release)
     for _, line in report.lines:
         print(f"  {line}")

@@ -5,11 +5,14 @@
 # vendor's address, TIMESTAMP_URL for an RFC 3161 time stamp server, SIGN_CAFILE for the
 # certificate authority to verify against when it is not among the system's.
 # --check refuses, before anything is built, a certificate Windows would not accept for code:
-# without the code-signing extended key usage, outside its validity, or not matching the key.
+# without the code-signing extended key usage, with a key usage that excludes digital signatures,
+# outside its validity, or not matching the key.
 # PROGRAM is signed in place, then its signature must verify.
 set -euo pipefail
 # What Windows shows as the program's name when it asks the user about the signed program.
 description="QB7_LX450 Setup"
+# The code-signing extended key usage (id-kp-codeSigning).
+code_signing=1.3.6.1.5.5.7.3.3
 
 refuse() {
   echo "signing refused: $*" >&2
@@ -50,13 +53,32 @@ public_key_of_key() {
   fi
 }
 
+# The usages a DER certificate on standard input allows, one a line: "extended" and the
+# identifier of each extended key usage, "key" and the name of each key usage. Identifiers, not
+# names: "Microsoft Individual Code Signing" is not code signing.
+key_usages() {
+  /usr/bin/python3 -c '
+import sys
+from asn1crypto import x509
+certificate = x509.Certificate.load(sys.stdin.buffer.read())
+for usage in certificate.extended_key_usage_value or []:
+    print("extended", usage.dotted)
+for usage in sorted(certificate.key_usage_value.native if certificate.key_usage_value else []):
+    print("key", usage)'
+}
+
 check_certificate() {
-  local pem usage not_before not_after key_public
+  local pem usages not_before not_after key_public
   pem=$(certificate 2>&1) || refuse "$certificate_file: cannot read the certificate: $pem"
-  usage=$(openssl x509 -noout -ext extendedKeyUsage <<<"$pem")
-  grep -q "Code Signing" <<<"$usage" ||
+  usages=$(openssl x509 -outform DER <<<"$pem" | key_usages 2>&1) ||
+    refuse "$certificate_file: cannot read the certificate's usages: $usages"
+  grep -qxF "extended $code_signing" <<<"$usages" ||
     refuse "$certificate_file: the certificate lacks the code-signing extended key usage" \
-      "(extendedKeyUsage codeSigning): Windows rejects its signatures on programs"
+      "(extendedKeyUsage codeSigning, $code_signing): Windows rejects its signatures on programs"
+  if grep -q "^key " <<<"$usages" && ! grep -qxF "key digital_signature" <<<"$usages"; then
+    refuse "$certificate_file: the certificate's key usage lacks digitalSignature: Windows" \
+      "rejects its signatures on programs"
+  fi
   not_before=$(openssl x509 -noout -startdate <<<"$pem" | cut -d= -f2)
   not_after=$(openssl x509 -noout -enddate <<<"$pem" | cut -d= -f2)
   [ "$(date -d "$not_before" +%s)" -le "$(date +%s)" ] ||
@@ -70,6 +92,20 @@ check_certificate() {
       "$certificate_file"
 }
 
+# Offline: no certificate revocation list is fetched or required. osslsigncode 2.5 (Debian 12's)
+# checks none and knows neither option; newer ones fetch those a certificate names unless told
+# -ignore-cdp, and then refuse a certificate that names one unless told -ignore-crl. The help
+# of the one installed says which it offers.
+offline_checks() {
+  local offered option
+  offered=$(osslsigncode -h 2>&1 || true)
+  for option in -ignore-cdp -ignore-crl; do
+    if grep -qwF -- "$option" <<<"$offered"; then
+      echo "$option"
+    fi
+  done
+}
+
 sign() {
   local program=$1 signed=$1.signed verified authority="the system's certificate authorities"
   local options=(-h sha256 -n "$description")
@@ -78,9 +114,10 @@ sign() {
   [ -n "${SIGN_PASS:-}" ] && options+=(-readpass /dev/stdin)
   osslsigncode sign "${key[@]}" "${options[@]}" -in "$program" -out "$signed" \
     <<<"${SIGN_PASS:-}" >/dev/null
-  # Offline: certificate revocation lists are not fetched.
-  if ! verified=$(osslsigncode verify -ignore-cdp ${SIGN_CAFILE:+-CAfile "$SIGN_CAFILE"} \
-    -in "$signed" 2>&1); then
+  local checks
+  mapfile -t checks < <(offline_checks)
+  [ -n "${SIGN_CAFILE:-}" ] && checks+=(-CAfile "$SIGN_CAFILE")
+  if ! verified=$(osslsigncode verify "${checks[@]}" -in "$signed" 2>&1); then
     rm -f "$signed"
     refuse "the signature made with $certificate_file does not verify" \
       "(against ${SIGN_CAFILE:-$authority}):" \

@@ -1,0 +1,134 @@
+"""What an INF installs on one processor and range of Windows versions, followed as the setup
+library follows it: [Manufacturer], the models sections whose decorations apply, the install
+sections the models name, and the files their CopyFiles copy; and where each file's source is
+(SourceDisksFiles and SourceDisksNames)."""
+import re
+
+from inf_file import field
+
+# NT[architecture][.major[.minor[.product type[.suite mask[.build]]]]]
+DECORATION = re.compile(r"nt(x86|amd64|ia64|arm64|arm)?(?:\.(\d*))?(?:\.(\d*))?(?:\.|$)", re.I)
+
+
+class Installs:
+    """The files an INF copies: lower-case name to (name, the section that copies it), the
+    models sections followed, and what could not be followed."""
+
+    def __init__(self):
+        self.files = {}
+        self.models = []
+        self.problems = []
+
+
+def parse_decoration(text):
+    """(architecture or "", (major, minor)) of a TargetOSVersion decoration, or None."""
+    match = DECORATION.match(text.strip())
+    if match is None:
+        return None
+    architecture, major, minor = match.groups()
+    return (architecture or "").lower(), (int(major or 0), int(minor or 0))
+
+
+def models_on(inf, processor, version):
+    """The models sections the setup library takes on Windows `version` for `processor`: for each
+    manufacturer the decoration closest to the version, an architecture's own before plain NT.
+    The undecorated section serves only x86: 64-bit Windows requires the decoration; an x86
+    system without one installs nothing from this manufacturer."""
+    sections = []
+    for _, fields in inf.entries("Manufacturer"):
+        models, decorations = field(fields, 0).strip(), [text.strip() for text in fields[1:]]
+        candidates = []
+        for text in decorations:
+            parsed = parse_decoration(text)
+            if parsed and parsed[0] in ("", processor) and parsed[1] <= version:
+                candidates.append((parsed[1], parsed[0] != "", text))
+        if candidates:
+            sections.append(f"{models}.{max(candidates)[2]}")
+        elif processor == "x86" and inf.section(models) is not None:
+            sections.append(models)
+    return sections
+
+
+def decoration_versions(inf, processor):
+    return {parsed[1] for _, fields in inf.entries("Manufacturer") for text in fields[1:]
+            for parsed in [parse_decoration(text)] if parsed and parsed[0] in ("", processor)}
+
+
+def install_section(inf, name, processor):
+    """The install section the setup library takes for `name`: .NT<processor>, .NT, plain."""
+    return inf.first_section((f"{name}.NT{processor}", f"{name}.NT", name))
+
+
+def follow(inf, processor, oldest, newest):
+    """Installs of the INF on every Windows from `oldest` to `newest` (major, minor)."""
+    installs = Installs()
+    versions = {oldest} | {version for version in decoration_versions(inf, processor)
+                           if oldest < version <= newest}
+    for version in sorted(versions):
+        for models in models_on(inf, processor, version):
+            if models.lower() not in (name.lower() for name in installs.models):
+                installs.models.append(models)
+    for models in installs.models:
+        if inf.section(models) is None:
+            installs.problems.append(f"[Manufacturer] names models section [{models}], which "
+                                     "is not there")
+        for _, fields in inf.entries(models):
+            follow_install(inf, installs, field(fields, 0).strip(), processor, models)
+    return installs
+
+
+def follow_install(inf, installs, name, processor, models):
+    if not name:
+        return
+    section = install_section(inf, name, processor)
+    if section is None:
+        installs.problems.append(f"[{models}] names install section {name}, but there is no "
+                                 f"[{name}.NT{processor}], [{name}.NT] or [{name}]")
+        return
+    for part in (section, f"{section}.CoInstallers", f"{section}.Services"):
+        for value in inf.values(part, "CopyFiles"):
+            for item in (text.strip() for text in value.split(",")):
+                copy_files(inf, installs, item, inf.section(part))
+
+
+def copy_files(inf, installs, item, copying):
+    """One CopyFiles item: @file, or a file-list section whose entries name destination and,
+    when it differs, source."""
+    if item.startswith("@"):
+        installs.files.setdefault(item[1:].lower(), (item[1:], copying))
+        return
+    if not item:
+        return
+    if inf.section(item) is None:
+        installs.problems.append(f"[{copying}] copies the file list [{item}], which is not "
+                                 "there")
+        return
+    for key, fields in inf.entries(item):
+        name = (field(fields, 1) or field(fields, 0)).strip() if key is None else key.strip()
+        if name:
+            installs.files.setdefault(name.lower(), (name, inf.section(item)))
+
+
+def entries_for(inf, section, processor):
+    """Key (lower case) to (section as spelled, key, fields): [section.processor] first, then
+    [section], entry by entry, as the setup library looks them up; other processors' sections
+    are not read."""
+    merged = {}
+    for name in (f"{section}.{processor}", section):
+        for key, fields in inf.entries(name):
+            if key is not None:
+                merged.setdefault(key.lower(), (inf.section(name), key, fields))
+    return merged
+
+
+def source_folder(disk_fields, file_fields):
+    """The source's folder below the INF's, with '/' between parts: the disk's path, then the
+    file's own subfolder. A leading backslash means the disk's root, which is the INF's folder."""
+    parts = (field(disk_fields, 3), field(file_fields, 1))
+    return "/".join(part.replace("\\", "/").strip().strip("/") for part in parts if part.strip())
+
+
+def cabinet_of(disk_fields):
+    """The cabinet the disk's tag-or-cab-file field names, or None for a tag file or none."""
+    name = field(disk_fields, 1).strip()
+    return name if name.lower().endswith(".cab") else None
