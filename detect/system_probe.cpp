@@ -68,10 +68,9 @@ SystemProbe DetectSystem() {
   if (!kernel) return probe;
 
   // A 32-bit process on 64-bit Windows must ask for the native record to see the real processor.
-  ProbeApi api = {
-      reinterpret_cast<GetVersionExFn>(LookUp(kProbeFunctions[0], "GetVersionEx")),
-      reinterpret_cast<GetSystemInfoFn>(LookUp(kProbeFunctions[1], "GetSystemInfo")),
-      reinterpret_cast<IsWow64Process2Fn>(LookUp(kProbeFunctions[2], nullptr))};
+  ProbeApi api = {reinterpret_cast<GetVersionExFn>(LookUp(kProbeFunctions[0], "GetVersionEx")),
+                  reinterpret_cast<GetSystemInfoFn>(LookUp(kProbeFunctions[1], "GetSystemInfo")),
+                  reinterpret_cast<IsWow64Process2Fn>(LookUp(kProbeFunctions[2], nullptr))};
   if (api.getVersionEx && api.getSystemInfo) probe = ProbeWith(api);
 
   FreeLibrary(kernel);

@@ -140,8 +140,8 @@ void AddFolderIds(const InfReader& reader, const char* folder, const char* platf
   do {
     size_t nameLength = strlen(found.cFileName);
     // "*.inf" also finds "x.info" by its short name.
-    bool inf = nameLength > 4 &&
-               EqualsIgnoringAsciiCase(found.cFileName + nameLength - 4, ".inf", kSingleByteCodePage);
+    bool inf = nameLength > 4 && EqualsIgnoringAsciiCase(found.cFileName + nameLength - 4, ".inf",
+                                                         kSingleByteCodePage);
     if (!inf || (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
         folderLength + 1 + nameLength >= sizeof path) {
       continue;
@@ -172,8 +172,8 @@ bool DeviceHasIdOf(const DeviceApi& api, HDEVINFO devices, SP_DEVINFO_DATA* devi
   for (DWORD property : kIdProperties) {
     // Zeroed and read short of its size, the list always ends in two terminators.
     char list[kIdListSize] = {};
-    if (api.getRegistryProperty(devices, device, property, nullptr,
-                                reinterpret_cast<BYTE*>(list), sizeof list - 2, nullptr) &&
+    if (api.getRegistryProperty(devices, device, property, nullptr, reinterpret_cast<BYTE*>(list),
+                                sizeof list - 2, nullptr) &&
         ServesAnyOf(ids, list, sizeof list)) {
       return true;
     }

@@ -18,8 +18,8 @@ const DWORD kPendingInstallsWaitMs = 10000;
 struct DeviceApi {
   HDEVINFO(WINAPI* getClassDevs)(const GUID*, PCSTR, HWND, DWORD);
   BOOL(WINAPI* enumDeviceInfo)(HDEVINFO, DWORD, SP_DEVINFO_DATA*);
-  BOOL(WINAPI* getRegistryProperty)(HDEVINFO, SP_DEVINFO_DATA*, DWORD, DWORD*, BYTE*, DWORD,
-                                    DWORD*);
+  BOOL(WINAPI* getRegistryProperty)
+  (HDEVINFO, SP_DEVINFO_DATA*, DWORD, DWORD*, BYTE*, DWORD, DWORD*);
   BOOL(WINAPI* destroyList)(HDEVINFO);
   CONFIGRET(WINAPI* getStatus)(ULONG*, ULONG*, DEVINST, ULONG);
   // Null on Windows 2000, which has no such wait.

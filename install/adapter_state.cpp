@@ -88,8 +88,8 @@ bool ModelsDecorationApplies(const char* decoration, const char* platform,
   if (*c) return false;
   if (given[PART_PRODUCT_TYPE] && parts[PART_PRODUCT_TYPE] != version.productType) return false;
   // The version given is the oldest the section serves; parts not given ask nothing.
-  uint32_t wanted[] = {parts[PART_MAJOR], parts[PART_MINOR], parts[PART_BUILD]};
-  uint32_t running[] = {version.major, version.minor, version.build};
+  const uint32_t wanted[] = {parts[PART_MAJOR], parts[PART_MINOR], parts[PART_BUILD]};
+  const uint32_t running[] = {version.major, version.minor, version.build};
   for (size_t i = 0; i < sizeof wanted / sizeof wanted[0]; ++i) {
     if (running[i] != wanted[i]) return running[i] > wanted[i];
   }

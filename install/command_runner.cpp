@@ -129,7 +129,8 @@ ProcessListApi LookUpProcessListApi() {
   typedef decltype(ProcessListApi::createSnapshot) CreateSnapshotFn;
   typedef decltype(ProcessListApi::first) WalkFn;
   ProcessListApi api = {LateFunctionOf<CreateSnapshotFn>(CREATE_TOOLHELP_SNAPSHOT),
-                        LateFunctionOf<WalkFn>(PROCESS_FIRST), LateFunctionOf<WalkFn>(PROCESS_NEXT)};
+                        LateFunctionOf<WalkFn>(PROCESS_FIRST),
+                        LateFunctionOf<WalkFn>(PROCESS_NEXT)};
   return api;
 }
 

@@ -71,6 +71,7 @@ void KeepDllSearchToTheSystemWith(SetDllDirectoryFn setDllDirectory,
 }
 
 void KeepDllSearchToTheSystem() {
-  KeepDllSearchToTheSystemWith(LateFunctionOf<SetDllDirectoryFn>(SET_DLL_DIRECTORY),
-                               LateFunctionOf<SetDefaultDllDirectoriesFn>(SET_DEFAULT_DLL_DIRECTORIES));
+  KeepDllSearchToTheSystemWith(
+      LateFunctionOf<SetDllDirectoryFn>(SET_DLL_DIRECTORY),
+      LateFunctionOf<SetDefaultDllDirectoriesFn>(SET_DEFAULT_DLL_DIRECTORIES));
 }

@@ -95,7 +95,7 @@ bool GuiCase::Launch(const char* version, const Environment& extra, bool withSys
   std::string root = medium_.back() == '\\' ? medium_ : medium_ + "\\";
   std::string path = root + kProgramFileName;
   bool started = withSystemMenu ? program_.StartSuspended(path, medium_, environment)
-                                 : program_.Start(path, medium_, environment);
+                                : program_.Start(path, medium_, environment);
   if (!started) {
     ADD_FAILURE() << "the program could not be started: error " << program_.LastError();
     return false;

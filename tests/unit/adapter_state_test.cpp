@@ -66,10 +66,8 @@ TEST(HardwareIdList, SaysWhenAnIdDidNotFit) {
 }
 
 TEST(MoreUrgent, SpeaksForTheDeviceThatNeedsAttentionMost) {
-  const AdapterReport kInOrder[] = {{ADAPTER_ABSENT, 0},
-                                    {ADAPTER_READY, 0},
-                                    {ADAPTER_SETTING_UP, 0},
-                                    {ADAPTER_PROBLEM, 28}};
+  const AdapterReport kInOrder[] = {
+      {ADAPTER_ABSENT, 0}, {ADAPTER_READY, 0}, {ADAPTER_SETTING_UP, 0}, {ADAPTER_PROBLEM, 28}};
   for (const AdapterReport& lower : kInOrder) {
     for (const AdapterReport& higher : kInOrder) {
       if (&higher <= &lower) continue;

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <ostream>
 #include <iterator>
+#include <ostream>
 #include <string>
 #include <vector>
 
