@@ -259,39 +259,6 @@ def is_standin(path):
         return STANDIN_MARKER in file.read()
 
 
-def check_installer(report, folder, release):
-    name, machine, machine_name = INSTALLERS[os.path.basename(folder)]
-    path = find_file(folder, name)
-    if path is None:
-        report.add(ERROR, os.path.join(folder, name), "missing")
-        return
-    header = pe_header(path)
-    if header is None:
-        report.add(ERROR, path, "not a Windows program (no PE header)")
-        return
-    found, signed = header
-    if found != machine:
-        found_name = MACHINE_NAMES.get(found, "unknown")
-        report.add(ERROR, path, f"{found_name} program (PE machine {found:#x}), "
-                   f"{os.path.basename(folder)} needs an {machine_name} one ({machine:#x})")
-        return
-    report.add(OK, path, f"{machine_name} program (PE machine {machine:#x})")
-    if is_standin(path):
-        if release:
-            report.add(ERROR, path, "the sample's stand-in, which installs nothing: a signed "
-                       "medium is a release and needs the vendor's installer")
-        else:
-            report.add(WARNING, path, "the sample's stand-in: it installs nothing")
-    elif not signed:
-        report.add(WARNING, path, "carries no Authenticode signature (the vendor's installer "
-                   "is signed by its maker)")
-
-
-def is_standin(path):
-    with open(path, "rb") as file:
-        return STANDIN_MARKER in file.read()
-
-
 def check_installer(report, folder, folder_name, release):
     name, machine, machine_name = INSTALLERS[folder_name]
     path = find_file(folder, name)
