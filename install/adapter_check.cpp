@@ -1,23 +1,15 @@
 #include "adapter_check.h"
 
-#include <windows.h>
-#include <setupapi.h>
-
 #include <cstring>
 
 #include "../detect/probe_seams.h"
 #include "adapter_seams.h"
 #include "command_line.h"
+#include "inf_reader.h"
 #include "system_library.h"
 
 namespace {
 
-typedef HINF(WINAPI* OpenInfFileFn)(PCSTR, PCSTR, DWORD, PUINT);
-typedef void(WINAPI* CloseInfFileFn)(HINF);
-typedef BOOL(WINAPI* FindFirstLineFn)(HINF, PCSTR, PCSTR, INFCONTEXT*);
-typedef BOOL(WINAPI* FindNextLineFn)(const INFCONTEXT*, INFCONTEXT*);
-typedef DWORD(WINAPI* GetFieldCountFn)(const INFCONTEXT*);
-typedef BOOL(WINAPI* GetStringFieldFn)(const INFCONTEXT*, DWORD, PSTR, DWORD, PDWORD);
 typedef LONG(WINAPI* RtlGetVersionFn)(OSVERSIONINFOEXW*);
 typedef BOOL(WINAPI* GetVersionExFn)(OSVERSIONINFOA*);
 
@@ -26,30 +18,6 @@ const DWORD kIdSize = MAX_DEVICE_ID_LEN + 1;
 const DWORD kSectionSize = 256;
 // A device's hardware or compatible ids, each terminated, the list ended by an empty one.
 const DWORD kIdListSize = 4096;
-
-struct InfReader {
-  OpenInfFileFn open;
-  CloseInfFileFn close;
-  FindFirstLineFn findFirstLine;
-  FindNextLineFn findNextLine;
-  GetFieldCountFn fieldCount;
-  GetStringFieldFn stringField;
-};
-
-InfReader LookUpInfReader() {
-  InfReader reader = {LateFunctionOf<OpenInfFileFn>(SETUP_OPEN_INF_FILE),
-                      LateFunctionOf<CloseInfFileFn>(SETUP_CLOSE_INF_FILE),
-                      LateFunctionOf<FindFirstLineFn>(SETUP_FIND_FIRST_LINE),
-                      LateFunctionOf<FindNextLineFn>(SETUP_FIND_NEXT_LINE),
-                      LateFunctionOf<GetFieldCountFn>(SETUP_GET_FIELD_COUNT),
-                      LateFunctionOf<GetStringFieldFn>(SETUP_GET_STRING_FIELD)};
-  return reader;
-}
-
-bool Complete(const InfReader& reader) {
-  return reader.open && reader.close && reader.findFirstLine && reader.findNextLine &&
-         reader.fieldCount && reader.stringField;
-}
 
 bool Complete(const DeviceApi& api) {
   return api.getClassDevs && api.enumDeviceInfo && api.getRegistryProperty && api.destroyList &&
@@ -154,8 +122,8 @@ void AddFolderIds(const InfReader& reader, const char* folder, const char* platf
 }
 
 bool ReadServedIds(const InstallPlan& plan, uint32_t processorType, HardwareIdList* ids) {
-  InfReader reader = LookUpInfReader();
-  if (!Complete(reader)) return false;
+  InfReader reader;
+  if (!LookUpInfReader(&reader)) return false;
   const char* platform = InfPlatformOf(processorType);
   WindowsVersion version = RunningWindowsVersion();
   if (plan.infPath[0]) {
