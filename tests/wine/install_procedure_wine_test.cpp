@@ -357,6 +357,7 @@ DWORD DeviceStateOnWine::waitedMs_ = 0;
 
 TEST_P(DeviceStateOnWine, SaysHowThePresentAdapterStands) {
   const DeviceStateRow& row = GetParam();
+  waitedMs_ = 0;
   ASSERT_TRUE(PlantDeviceNode(kServedId, nullptr));
   HMODULE setupLibrary = LoadSystemLibrary("setupapi.dll");
   HMODULE configManager = LoadSystemLibrary("cfgmgr32.dll");

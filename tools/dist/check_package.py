@@ -230,6 +230,8 @@ class InfCheck:
         for token in sorted(self.inf.undefined, key=str.lower):
             self.add(ERROR, f"%{token}% is defined in no [Strings] section, so the setup "
                      "library has no value for it")
+
+
 def pe_header(path):
     """(machine, whether it carries an Authenticode signature) from a PE file's headers, or None
     when the file is not a PE program."""

@@ -11,6 +11,7 @@ import struct
 import sys
 import zipfile
 
+from medium_names import shown
 from package_tree import medium_entries
 
 SECTOR = 2048
@@ -100,18 +101,14 @@ def joliet_files(path):
     return files
 
 
-def escaped(path):
-    return os.fsencode(path).decode("utf-8", errors="backslashreplace")
-
-
 def differences(medium_name, expected, found):
     for path in sorted(set(expected) | set(found)):
         if path not in found:
-            yield f"{escaped(path)}: not in the {medium_name} under this name"
+            yield f"{shown(path)}: not in the {medium_name} under this name"
         elif path not in expected:
-            yield f"{escaped(path)}: in the {medium_name}, but not in the package"
+            yield f"{shown(path)}: in the {medium_name}, but not in the package"
         elif found[path] != expected[path]:
-            yield f"{escaped(path)}: the {medium_name} holds other bytes than the package"
+            yield f"{shown(path)}: the {medium_name} holds other bytes than the package"
 
 
 def unflagged_names(path):
@@ -126,7 +123,7 @@ def main():
         return 2
     package, medium, zip_path, iso_path = sys.argv[1:]
     expected = expected_files(package, medium)
-    problems = [f"{escaped(name)}: the zip stores this name without its UTF-8 flag"
+    problems = [f"{shown(name)}: the zip stores this name without its UTF-8 flag"
                 for name in unflagged_names(zip_path)]
     problems += differences("zip", expected, zip_files(zip_path))
     image = joliet_files(iso_path)
