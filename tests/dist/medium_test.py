@@ -471,8 +471,12 @@ class MediumUnderWine(DistTest):
         super().setUp()
         if not os.environ.get("DISPLAY"):
             self.skipTest("no DISPLAY: run under xvfb-run, as make test does")
-        self.prefix = os.path.join(TEST_BUILD, "wine", "prefix64")
-        self.wine = [os.path.join(SOURCE, "tests", "support", "wine_run.sh"), self.prefix]
+        support = os.path.join(SOURCE, "tests", "support")
+        prefix = os.path.join(TEST_BUILD, "wine", "prefix64")
+        # The prefix of the slot this case was given, whose drive letters it may change.
+        self.prefix = run([os.path.join(support, "wine_slot.sh"), prefix],
+                          check=True).stdout.strip()
+        self.wine = [os.path.join(support, "wine_run.sh"), prefix]
 
     def map_drive(self, folder):
         dosdevices = os.path.join(self.prefix, "dosdevices")

@@ -2,15 +2,19 @@
 # Usage: wine_run.sh PREFIX PROGRAM [ARGS...]
 # Runs a Windows program in the given Wine prefix, creating the prefix on first use (once, even
 # when several tests start together). A prefix folder whose name ends in 32 is a 32-bit Windows,
-# any other a 64-bit one. Quiet: no debug output, no Mono or Gecko prompts.
+# any other a 64-bit one. Quiet: no debug output, no Mono or Gecko prompts. A case that CTest
+# runs on a slot of its own gets that slot's prefix and display (wine_slot.sh).
 set -euo pipefail
-prefix=$1
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/wine_slot.sh"
+prefix=$(wine_slot_prefix "$1")
 shift
+display=$(wine_slot_display)
+[ -n "$display" ] && export DISPLAY=$display
 
 arch=win64
 [[ $prefix == *32 ]] && arch=win32
 export WINEPREFIX=$prefix WINEARCH=$arch WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-here=$(cd "$(dirname "$0")" && pwd)
 loader=$("$here/wine_loader.sh" "$arch")
 
 make_prefix() {
