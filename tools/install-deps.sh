@@ -83,7 +83,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   update_indexes
   if ! install_packages && ! { [ ${#failed_suites[@]} -gt 0 ] && install_without_failed_suites; }; then
-    if [ ${#failed_urls[@]} -gt 0 ]; then
+    if [ ${#failed_urls[@]} -gt 0 ] && ! grep -q 'Unable to locate package' "$work/install.log"; then
       echo "install-deps.sh: apt could not install ${missing[*]}: the package mirror did not" \
         "serve ${failed_urls[*]} (a mirror in the middle of a sync, not a fault of this project);" \
         "run the command again later. apt's output: $work/install.log" >&2
