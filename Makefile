@@ -78,7 +78,7 @@ run: product
 # SIGN_PASS belongs in the environment, not on make's command line, which other users can read.
 export SIGN_CERT SIGN_KEY SIGN_PKCS12 SIGN_PASS SIGN_URL TIMESTAMP_URL SIGN_CAFILE DRIVER_PACKAGE
 dist: product
-	tools/make_dist.sh $(BUILD)/product $(BUILD)/dist "$$DRIVER_PACKAGE"
+	medium/make_dist.sh $(BUILD)/product $(BUILD)/dist "$$DRIVER_PACKAGE"
 
 # Not a test: measures size, start-up, completion latency and CPU, and writes the table to
 # build/bench.md.

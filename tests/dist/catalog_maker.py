@@ -1,5 +1,5 @@
 """Driver catalogs for the tests, written with openssl (`asn1parse -genconf`, `cms -sign`) and
-pefile, never with the code that checks them (tools/dist/catalog.py).
+pefile, never with the code that checks them (medium/catalog.py).
 
 Usage:
   from catalog_maker import write_catalog
@@ -9,7 +9,7 @@ Usage:
   write_package(package, installers, signer=(cert_pem, key_pem))   # driver_package.py: each
       # folder's catalog a real one over its INF and its processor's files (package_files
       # still gives the placeholders: read a real catalog's bytes from the package)
-The check reads catalogs with tools/dist/catalog.py's catalog_problems(catalog, members,
+The check reads catalogs with medium/catalog.py's catalog_problems(catalog, members,
 cafile=None).
 
 The catalog is shaped like those of signed releases: PKCS#7 SignedData around a certificate

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Usage: catalog_test.py SAMPLE_MEDIUM
 
-Reading a catalog (tools/dist/catalog.py) in the Vista_64 folder of the vendor-shaped package,
+Reading a catalog (medium/catalog.py) in the Vista_64 folder of the vendor-shaped package,
 whose driver is a real PE file here (the sample's DPInst64.exe) and whose co-installer is not
 one, on catalogs that catalog_maker writes with openssl, good ones and each way one goes wrong.
 osslsigncode, reading the same catalogs, must agree about the driver."""
@@ -17,8 +17,7 @@ from catalog_maker import write_catalog
 from driver_package import CO_INSTALLER, edit_inf, write_package
 from medium_test import Signer, read
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools",
-                                "dist"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "medium"))
 from catalog import catalog_problems  # noqa: E402
 
 CATALOG = "ax88772_amd64.cat"

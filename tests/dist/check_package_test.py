@@ -17,7 +17,7 @@ from driver_package import (CO_INSTALLER, INF_LINES, SUBFOLDER, cabinet, edit_in
 from medium_test import Signer
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-CHECKER = os.path.join(HERE, "..", "..", "tools", "dist", "check_package.py")
+CHECKER = os.path.join(HERE, "..", "..", "medium", "check_package.py")
 SAMPLE = ""
 # Signs the package's catalogs, and again after a row edits an INF, as a vendor would.
 SIGNER = None

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Usage: medium_test.py SOURCE_DIR PRODUCT_BUILD PRODUCT_MACHINE TEST_BUILD [TEST_NAME...]
 
-The release medium as tools/make_dist.sh writes it: what the zip and the CD image hold, a
+The release medium as medium/make_dist.sh writes it: what the zip and the CD image hold, a
 vendor-shaped driver package passed through byte for byte, the checksums, the program signed
 with a throw-away certificate authority, what it refuses without leaving a medium, and the
 typical road walked under Wine from the extracted CD image as a drive root. Exits 77 when every
@@ -75,7 +75,7 @@ def run(command, **kwargs):
 def run_make_dist(build, out, package=None, **environment):
     env = {key: value for key, value in os.environ.items() if key not in UNSET}
     env.update(environment)
-    return run([os.path.join(SOURCE, "tools", "make_dist.sh"), build, out] +
+    return run([os.path.join(SOURCE, "medium", "make_dist.sh"), build, out] +
                ([package] if package else []), env=env)
 
 

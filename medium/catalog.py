@@ -174,7 +174,7 @@ def membership_problems(catalog_name, listed, member_paths):
 
 def signature_problems(catalog_path, cafile):
     """What osslsigncode says when the catalog's signature does not verify against `cafile`."""
-    # Offline, as tools/dist/sign.sh verifies: the options that skip revocation lists exist only
+    # Offline, as sign.sh verifies: the options that skip revocation lists exist only
     # in versions after Debian 12's 2.5, which checks none.
     help_text = subprocess.run(["osslsigncode", "-h"], capture_output=True, text=True)
     offered = (help_text.stdout + help_text.stderr).split()

@@ -38,8 +38,8 @@ for file in "${medium_files[@]}"; do
 done
 release=()
 [ -n "${SIGN_PKCS12:-}${SIGN_CERT:-}${SIGN_KEY:-}" ] && release=(--release)
-"$here/dist/check_package.py" "${release[@]}" -- "$package"
-"$here/dist/sign.sh" --check
+"$here/check_package.py" "${release[@]}" -- "$package"
+"$here/sign.sh" --check
 package=$(cd -- "$package" && pwd)
 
 if [ -z "${SOURCE_DATE_EPOCH:-}" ] &&
@@ -59,11 +59,11 @@ mkdir -p "$medium" "$made"
 
 # The build links the program stripped already; strip would stamp the time into it again.
 cp "$build/ui/$program" "$made/$program"
-"$here/dist/sign.sh" "$made/$program"
+"$here/sign.sh" "$made/$program"
 cp "$made/$program" "$medium/"
 # The four folders as the package spells them; links inside the package become what they point
 # to (the check refused any that lead out of it).
-"$here/dist/package_tree.py" "$package" "$medium"
+"$here/package_tree.py" "$package" "$medium"
 # The one file of the medium the builder writes itself; Windows reads it with CRLF line ends.
 printf '%s\r\n' '[AutoRun]' "open=$program" "icon=$program,0" "label=$volume_label" \
   >"$medium/autorun.inf"
@@ -73,7 +73,7 @@ find "$medium" -type d -exec chmod 755 {} +
 find "$medium" -type f -exec chmod 644 {} +
 find "$medium" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 
-"$here/dist/medium_zip.py" "$medium" "$made/$zip_file"
+"$here/medium_zip.py" "$medium" "$made/$zip_file"
 
 iso_date=$(date -d "@$SOURCE_DATE_EPOCH" +%Y%m%d%H%M%S00)
 # Every date given here; xorriso would only note SOURCE_DATE_EPOCH besides. Names are read as
@@ -90,7 +90,7 @@ if ! log=$(env -u SOURCE_DATE_EPOCH xorriso -no_rc -report_about WARNING \
   exit 1
 fi
 
-if ! "$here/dist/medium_readback.py" "$package" "$medium" "$made/$zip_file" "$made/$iso_file"; then
+if ! "$here/medium_readback.py" "$package" "$medium" "$made/$zip_file" "$made/$iso_file"; then
   echo "the medium does not read back as the package: no medium written" >&2
   exit 1
 fi
