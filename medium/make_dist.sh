@@ -14,8 +14,10 @@
 # Signing (Authenticode, SHA-256): SIGN_CERT and SIGN_KEY (PEM), or SIGN_PKCS12; SIGN_PASS
 # unlocks the key, SIGN_URL is the vendor's address shown with the signature, TIMESTAMP_URL an
 # RFC 3161 time stamp server (none without it), SIGN_CAFILE the certificate authority the
-# signature is verified against when it is not among the system's. A signed medium is a
-# release: the sample's stand-in installers are refused on it.
+# program's signature is verified against when it is not among the system's. A signed medium is
+# a release: the sample's stand-in installers are refused on it. The package's catalogs are
+# judged as Windows judges them; CATALOG_CAFILE adds authorities Windows trusts that Debian does
+# not carry.
 #
 # The same sources give the same bytes: every date on the medium is SOURCE_DATE_EPOCH, by
 # default the time of the last commit.
@@ -38,7 +40,10 @@ for file in "${medium_files[@]}"; do
 done
 release=()
 [ -n "${SIGN_PKCS12:-}${SIGN_CERT:-}${SIGN_KEY:-}" ] && release=(--release)
-"$here/check_package.py" "${release[@]}" -- "$package"
+# The check's report for machines goes beside OUTPUT_DIR (build/package-report.json), also when
+# the package is refused.
+"$here/check_package.py" "${release[@]}" --report "$(dirname -- "$out")/package-report.json" \
+  -- "$package"
 "$here/sign.sh" --check
 package=$(cd -- "$package" && pwd)
 
