@@ -55,6 +55,7 @@ INSTALLERS = {
 MACHINE_NAMES = {0x14C: "x86", 0x8664: "x64", 0x200: "Itanium", 0xAA64: "ARM64", 0x1C4: "ARM"}
 # The folders whose installer needs a catalog to install without a warning.
 CATALOG_FOLDERS = ("Vista_32", "Vista_64")
+SAYS_WHAT_IS_SEEN = ("publisher", "invalid", "logo")
 # Files a driver package may take from Windows' own installation source.
 SYSTEM_LAYOUT = "layout.inf"
 # The FileDescription in the version block of our stand-in (tools/dpinst_standin), which a copy
@@ -445,12 +446,18 @@ def add_verdict_line(check, windows):
         return
     parts = []
     for (verdict, seen, rule), names in groups.items():
-        why = "" if verdict == INSTALLS else f" ({seen}: {RULES[rule][0]})"
+        # The rules of the installer's own questions say what the user meets.
+        said = RULES[rule][0] if rule in SAYS_WHAT_IS_SEEN else f"{seen}: {RULES[rule][0]}"
+        why = "" if verdict == INSTALLS else f" ({said})"
         parts.append(f"{verdict} on {', '.join(names)}{why}")
     if found == {FAILS}:
-        check.add(ERROR, f"fails on every Windows {check.folder_name} serves "
-                  f"({', '.join(WINDOWS_SERVED[check.folder_name])}): "
-                  + "; ".join(parts))
+        everywhere = f"fails on every Windows {check.folder_name} serves"
+        if len(groups) == 1:
+            (_, seen, rule), names = next(iter(groups.items()))
+            parts = [f"{everywhere} ({', '.join(names)}): {seen}: {RULES[rule][0]}"]
+        else:
+            parts.insert(0, everywhere)
+        check.add(ERROR, ": ".join(parts[:1]) + "".join(f"; {part}" for part in parts[1:]))
     else:
         check.add(WARNING, "; ".join(parts))
 
