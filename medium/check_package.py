@@ -100,7 +100,7 @@ class InfCheck:
         # Disk paths may go up with '..', but not out of the package's Driver folder.
         self.boundary = find_file(package, "Driver")
         self.name = os.path.basename(path)
-        self.services, self.kernel_names = set(), set()
+        self.services, self.kernel_names, self.from_windows = set(), set(), set()
 
     def add(self, severity, text, path=None):
         self.report.add(severity, path or self.path, text)
@@ -167,8 +167,8 @@ class InfCheck:
         else:
             wanted = self.followed_files()
         present, faults = self.find_sources(wanted, sources)
-        self.kernel_names = {key for key in wanted if key.endswith(".sys")} | (
-            self.services & set(wanted))
+        self.kernel_names = ({key for key in wanted if key.endswith(".sys")} | (
+            self.services & set(wanted))) - self.from_windows
         if not wanted:
             self.add(OK, f"copies no files on {self.processor}")
         elif faults == 0:
@@ -205,6 +205,7 @@ class InfCheck:
             return False
         self.add(OK, f"{name} comes from Windows' own installation source, which "
                  f"LayoutFile={SYSTEM_LAYOUT} names")
+        self.from_windows.add(name.lower())
         return True
 
     def followed_files(self):

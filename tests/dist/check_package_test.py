@@ -4,6 +4,8 @@
 The driver package check on a package of our own shaped like a vendor's multi-processor release
 (tests/dist/driver_package.py), on the sample package, and on copies that each carry one change:
 a fault the check must name, or a form of a good package it must let through."""
+import datetime
+import json
 import os
 import shutil
 import struct
@@ -21,7 +23,7 @@ CHECKER = os.path.join(HERE, "..", "..", "medium", "check_package.py")
 SAMPLE = ""
 # Signs the package's catalogs (WHQL, from a root of our own passed as Microsoft's), and again
 # after a row edits an INF, as Microsoft would for a vendor.
-SIGNER = ROOTS = None
+SIGNER = ROOTS = ATTESTATION = None
 
 
 def pe_program(machine, signed=True):
@@ -58,8 +60,12 @@ def remove(relative):
     return change
 
 
-def resign(folder):
-    return lambda package: write_folder_catalog(driver(package, folder), folder, SIGNER)
+def resign(folder, *subfolders, signer=None):
+    def change(package):
+        for below in ("",) + subfolders:
+            write_folder_catalog(driver(package, os.path.join(folder, below)), folder,
+                                 signer or SIGNER)
+    return change
 
 
 def unsigned_edit(relative, old, new):
@@ -169,6 +175,10 @@ XP_UNSIGNED = ("(2000, XP, Server 2003 and XP x64 count only WHQL signatures and
                "else, which an administrator can pass: not confirmed, the pages we read cover "
                "Vista and later)")
 X64_FAILS = f"error   Driver/Vista_64/Ax88772.inf: {KERNEL_64}"
+X64_INSTALL_COPIES = "CopyFiles       = AX88772.CopyFiles\r\nAddReg          = AX88772.Reg, "
+ATTESTED = ("fails on Vista, 7, 8, 8.1 (its kernel driver ax88772.sys does not load, code 52: an "
+            "attestation signature works only on Windows 10 and later; 7, 8 and 8.1 do not "
+            "accept it); installs on 10, 11")
 
 # name, change, exit status, the lines the check must print about it: its warning and error
 # lines are the only ones, besides ok lines. {package} stands for the package's folder.
@@ -326,6 +336,22 @@ ROWS = [
     ("DpinstSubfolderMissing", remove(f"Vista_64/{SUBFOLDER}"), 1,
      f"error   Driver/Vista_64/dpinst.xml: names the subfolder {SUBFOLDER}, which is not below "
      "Vista_64"),
+    ("AttestationSignedInVista64",
+     lambda package: resign("Vista_64", SUBFOLDER, signer=ATTESTATION)(package), 0,
+     [f"warning Driver/Vista_64/{inf}: {ATTESTED}" for inf in
+      ("Ax88772.inf", f"{SUBFOLDER}/Ax88772.inf")]),
+    ("SectionFromIncludedSystemInf",
+     edit("Vista_64/Ax88772.inf", X64_INSTALL_COPIES, "Include = mdmcpq.inf\r\nNeeds = "
+          "FakeModemCopyFileSection\r\n" + X64_INSTALL_COPIES.replace(
+              "CopyFiles", "CopyFiles = FakeModemCopyFileSection\r\nCopyFiles", 1)), 0,
+     "ok      Driver/Vista_64/Ax88772.inf: [AX88772.Ndi.NTamd64] copies "
+     "[FakeModemCopyFileSection] from the system's mdmcpq.inf, which Include= names"),
+    ("FileFromWindowsLayout",
+     chain(edit("Vista_64/Ax88772.inf", "[AX88772.CopyFiles]\r\n",
+                "[AX88772.CopyFiles]\r\nusbser.sys\r\n"),
+           edit("Vista_64/Ax88772.inf", "DriverVer", "LayoutFile  = layout.inf\r\nDriverVer")),
+     0, "ok      Driver/Vista_64/Ax88772.inf: usbser.sys comes from Windows' own installation "
+     "source, which LayoutFile=layout.inf names"),
     ("StringsOnlyLocalised", edit("Vista_64/Ax88772.inf", "[Strings]", "[Strings.0409]"), 0,
      ALL_X64_FILES),
     ("StringKeyInOtherCase", edit("Vista_64/Ax88772.inf", "CoInstaller        =",
@@ -385,6 +411,8 @@ class PackageCheck(unittest.TestCase):
         os.makedirs(os.path.join(cls.scratch, "keys"))
         authorities = Authorities(os.path.join(cls.scratch, "keys"))
         SIGNER, ROOTS = authorities.signer("whql")[:2], authorities.roots
+        global ATTESTATION
+        ATTESTATION = authorities.signer("attestation")[:2]
         write_package(cls.base, INSTALLERS, SIGNER)
 
     @classmethod
@@ -413,6 +441,33 @@ class PackageCheck(unittest.TestCase):
                                  output)
                 verdict = "accepted" if status == 0 else "refused"
                 self.assertTrue(lines[-1].startswith(f"Driver package {verdict}:"), output)
+
+    def test_json_report(self):
+        """--json prints what --report writes, also for a refused package."""
+        report = os.path.join(self.scratch, "report.json")
+        returncode, _, output = self.check(lambda package: (
+            remove("Vista_64/ax88772_amd64.cat")(package) or ["--json", "--report", report]))
+        printed = json.loads(output)
+        with open(report) as file:
+            self.assertEqual(json.load(file), printed)
+        self.assertEqual((returncode, printed["verdict"], printed["errors"]), (1, "refused", 1))
+        self.assertIn({"level": "error", "file": "Driver/Vista_64/Ax88772.inf",
+                       "text": KERNEL_64}, printed["lines"])
+        drivers = {driver["inf"]: driver for driver in printed["drivers"]}
+        self.assertEqual(drivers["Driver/Vista_64/Ax88772.inf"]["kind"], "missing")
+        self.assertEqual(drivers["Driver/Vista_64/Ax88772.inf"]["windows"],
+                         dict.fromkeys(("Vista", "7", "8", "8.1", "10", "11"), "fails"))
+        today = datetime.datetime.now(datetime.timezone.utc).strftime("%Y-%m-%d")
+        self.assertEqual(drivers["Driver/WinXP_64/Ax88772.inf"], {
+            "folder": "WinXP_64", "inf": "Driver/WinXP_64/Ax88772.inf",
+            "catalog": "Driver/WinXP_64/ax88772_amd64.cat", "kind": "whql",
+            "signatures": [{"signer": "Microsoft Windows Hardware Compatibility Publisher",
+                            "kind": "whql", "digest": "sha1", "certificate_issued": today,
+                            "timestamp": None, "verified": True}],
+            "file_hashes": ["sha1"], "os_attributes": [],
+            "kernel_files": [{"file": "Driver/WinXP_64/amd64/ax88772.sys",
+                              "embedded_kinds": []}],
+            "windows": {"XP x64": "installs"}})
 
 
 if __name__ == "__main__":
