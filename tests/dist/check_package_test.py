@@ -319,6 +319,8 @@ ROWS = [
     ("LinkOutsidePackage", link("Vista_64/private.txt", "/etc/hostname"), 1,
      "error   Driver/Vista_64/private.txt: a link to /etc/hostname, outside the package: what "
      "it points to would go on the medium"),
+    ("LinkToNothing", link("Vista_64/gone.txt", "missing.txt"), 1,
+     "error   Driver/Vista_64/gone.txt: a link to nothing"),
     ("LinkedFolderInsidePackage",
      chain(write(f"extras/{LONG_NAME}"), link("Vista_64/extras", "../../extras")), 1, [
          f"error   Driver/Vista_64/extras/{LONG_NAME}: name of 65 characters: the CD image "
@@ -365,6 +367,11 @@ ROWS = [
      write("Driver/Vista_32/x86/panel.cab", cabinet({"other.cpl": b"another panel\n"})), 1,
      "error   Driver/Vista_32/x86/ax88772.cpl: missing, named in [SourceDisksFiles.x86] of "
      "Ax88772.inf"),
+    ("CabinetNameInUtf8",
+     chain(write("Driver/Vista_32/x86/panel.cab", cabinet({"Bedienfeld-\u00e4.cpl": b"panel\n"})),
+           edit("Vista_32/Ax88772.inf", "ax88772.cpl", "Bedienfeld-\u00e4.cpl")), 0,
+     "ok      Driver/Vista_32/x86/panel.cab: Bedienfeld-\u00e4.cpl is in the cabinet, named in "
+     "[SourceDisksFiles.x86] of Ax88772.inf"),
     ("DiskPathUpAndBack", edit("Win2000_WinXP/Ax88772.inf", ",,,\\x86\r\n2",
                                ",,,..\\Win2000_WinXP\\x86\r\n2"), 0,
      "ok      Driver/Win2000_WinXP/Ax88772.inf: all 2 files it copies on x86 are present"),

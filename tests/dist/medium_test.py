@@ -262,6 +262,9 @@ class MediumLayout(DistTest):
             self.assertEqual(archive.read("autorun.inf"), AUTORUN)
             self.assertEqual(archive.read(PROGRAM), read(os.path.join(self.out, PROGRAM)))
             dates = {info.date_time for info in archive.infolist()}
+            # Windows takes an entry for a folder by its MS-DOS directory attribute.
+            folders = [info for info in archive.infolist() if info.is_dir()]
+            self.assertTrue(folders and all(info.external_attr & 0x10 for info in folders))
         # One date for every entry: the last commit's, in UTC, to the two seconds zip keeps.
         self.assertEqual(len(dates), 1, dates)
         self.assertLessEqual(abs(calendar.timegm(dates.pop() + (0, 0, 0)) - commit_time()), 1)
