@@ -330,7 +330,8 @@ class Authorities:
 
     def signer(self, kind):
         """(certificate, key, chain or None) of a signer of `kind`: whql, attestation,
-        cross-signed-2014 (issued before 29 July 2015), cross-signed, vendor, self-signed."""
+        cross-signed-2014 (issued before 29 July 2015), cross-signed-expired (in 2014),
+        cross-signed, vendor, self-signed."""
         usage = "keyUsage=critical,digitalSignature\nextendedKeyUsage="
         if kind in ("whql", "attestation"):
             usages = WHQL_USAGES + (",1.3.6.1.4.1.311.10.3.5.1" if kind == "attestation" else "")
@@ -342,8 +343,10 @@ class Authorities:
                     key, "-out", cert, "-subj", "/CN=WDKTestCert qb7", "-addext",
                     "extendedKeyUsage=codeSigning")
             return cert, key, None
-        dates = (("-startdate", "20140101000000Z", "-enddate", "20991231000000Z")
-                 if kind == "cross-signed-2014" else ("-days", "30"))
+        dates = {"cross-signed-2014": ("-startdate", "20140101000000Z", "-enddate",
+                                       "20991231000000Z"),
+                 "cross-signed-expired": ("-startdate", "20140101000000Z", "-enddate",
+                                          "20150101000000Z")}.get(kind, ("-days", "30"))
         cert, key = self.issue(self.commercial, kind, "QB7 Test Vendor", self.path(kind + ".pem"),
                                usage + "codeSigning\n", dates=dates)
         return cert, key, (self.cross if kind.startswith("cross-signed") else None)

@@ -15,6 +15,8 @@ import sys
 import tempfile
 import unittest
 
+from asn1crypto import pem
+
 from catalog_maker import Authorities, sign_program, write_catalog
 from driver_package import CO_INSTALLER, edit_inf, write_package
 from medium_test import Signer, read
@@ -94,6 +96,23 @@ def altered(package, _):
         file.write(data.replace(name, "Bx88772.inf".encode("utf-16-le")))
 
 
+def flipped_byte(where):
+    """Flips the last byte of what `where(catalog bytes)` returns the end of: the catalog's
+    signer info ends in the signature itself, a certificate in its issuer's signature."""
+    def change(package, signer):
+        path = os.path.join(package, "Driver", "Vista_64", CATALOG)
+        data = bytearray(read(path))
+        data[where(bytes(data), signer) - 1] ^= 1
+        with open(path, "wb") as file:
+            file.write(data)
+    return change
+
+
+def certificate_end(data, signer):
+    _, _, certificate = pem.unarmor(read(signer[0]))
+    return data.index(certificate) + len(certificate)
+
+
 # name, the catalog's signer (kind, write_catalog's options), the kind of the driver's embedded
 # signature or None, the kinds of the catalog's signatures (None: not verified) and what Vista,
 # 7, 8, 8.1, 10 and 11 do.
@@ -114,6 +133,11 @@ SIGNATURE_ROWS = [
     ("EmbeddedCrossSignedOnDriver", ("self-signed", {}), "cross-signed", ["self-signed"],
      ("warns",) * 4 + ("fails",) * 2),
     ("AlteredAfterSigning", ("whql", {"then": altered}), None, [None], FAIL),
+    ("SignatureValueAltered", ("whql", {"then": flipped_byte(lambda data, _: len(data))}), None,
+     [None], FAIL),
+    ("CertificateAltered", ("cross-signed", {"then": flipped_byte(certificate_end)}), None,
+     [None], FAIL),
+    ("ExpiredWithoutTimeStamp", ("cross-signed-expired", {}), None, [None], FAIL),
 ]
 
 
@@ -155,7 +179,7 @@ class CatalogCoverage(unittest.TestCase):
                 write_catalog(os.path.join(folder, CATALOG), members, cert, key, chain=chain,
                               **options)
                 if then:
-                    then(os.path.join(self.scratch, name), None)
+                    then(os.path.join(self.scratch, name), (cert, key))
                 read_back = Catalog(os.path.join(folder, CATALOG), trust)
                 self.assertEqual([s.kind if s.problem is None else None
                                   for s in read_back.signatures], kinds,
