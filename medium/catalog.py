@@ -13,6 +13,7 @@ cannot hash an INF or any other file that is not a PE file, and it always verifi
 catalog's signature too, against the system's authorities, which do not hold Microsoft's roots.
 The signatures are read by signatures.py, against the roots Windows trusts."""
 import os
+import re
 
 from asn1crypto import algos, cms, core, x509
 
@@ -163,8 +164,9 @@ class Catalog:
 
     @property
     def os_attributes(self):
-        return sorted(self.listed[2], key=lambda text: [int(part) if part.isdigit() else 0
-                                                        for part in text.replace(":", ".").split(".")])
+        def version(text):
+            return [int(part) if part.isdigit() else 0 for part in re.split(r"[:.]", text)]
+        return sorted(self.listed[2], key=version)
 
     def problems(self, member_paths):
         """One sentence per way the catalog fails to cover `member_paths`."""

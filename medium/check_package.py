@@ -32,7 +32,7 @@ from inf_installs import cabinet_of, entries_for, follow, service_binaries, sour
 from medium_names import name_problems, path_problem, shown
 from package_tree import FOLDERS, driver_folders, find_file, find_path, medium_entries
 from signatures import embedded_signatures, trust_from
-from windows_policy import FAILS, INSTALLS, RULES, SERVES as WINDOWS_SERVED, verdicts
+from windows_policy import FAILS, INSTALLS, RULES, verdicts
 
 OK, WARNING, ERROR = "ok", "warning", "error"
 # The processor each folder's system has, as decorated section names spell it, and the oldest

@@ -201,6 +201,10 @@ def chain_end(leaf, certificates, trust):
         if current.issuer == current.subject:
             problem = None if certificate_signed_by(current, current) else (
                 f"the self-signed certificate {issuer_name} does not verify")
+            # A commercial root the signature carries along is still that authority.
+            carried = trust.authorities.get(current.subject.hashable)
+            if carried is not None and carried.public_key.dump() == current.public_key.dump():
+                return "authority", issuer_name, problem
             return SELF_SIGNED, issuer_name, problem
         issuer = next((c for c in certificates if c.subject == current.issuer and
                        (current.authority_key_identifier is None or c.key_identifier is None or
@@ -267,7 +271,8 @@ def verification_problem(signed_data, signer_info, certificate):
             return "the signed content does not match its digest: it was altered after signing"
         signed = b"\x31" + attributes.dump()[1:]
         if not rsa_verifies(certificate.public_key, signature, hash_name, signed):
-            return f"the signature of {common_name(certificate)} over its attributes does not verify"
+            return (f"the signature of {common_name(certificate)} over its attributes does not "
+                    "verify")
         return None
     if not any(rsa_verifies(certificate.public_key, signature, hash_name, content)
                for content in contents):
@@ -294,7 +299,7 @@ def read_one(signed_data, signer_info, trust, nested, content_problem):
     validity = leaf["tbs_certificate"]["validity"]
     if problem is None and not (validity["not_before"].native <= moment <=
                                 validity["not_after"].native):
-        problem = (f"its certificate was not valid at its time stamp" if stamp else
+        problem = ("its certificate was not valid at its time stamp" if stamp else
                    f"its certificate expired on {date_text(validity['not_after'].native)} and "
                    "it has no time stamp")
     return Signature(common_name(leaf), kind_of(leaf, end), hash_name,

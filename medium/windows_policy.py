@@ -7,13 +7,15 @@ where no page we read says it. `10` and `11` are as a new PC has them: version 1
 Secure Boot on; `8` and `8.1` too with Secure Boot on, as PCs made for them ship."""
 import datetime
 
-from signatures import ATTESTATION, CROSS_SIGNED, CROSS_SIGNING, MICROSOFT_SIGNING, SELF_SIGNED, WHQL
+from signatures import (ATTESTATION, CROSS_SIGNED, CROSS_SIGNING, MICROSOFT_SIGNING, SELF_SIGNED,
+                        WHQL)
 
 INSTALLS, ASKS, WARNS, FAILS = "installs", "asks", "warns", "fails"
 ORDER = (INSTALLS, ASKS, WARNS, FAILS)
 DOCS = "https://learn.microsoft.com/en-us/windows-hardware/drivers/"
 SIGNATURE_CATEGORIES = DOCS + "install/signature-categories-and-driver-installation"
-KERNEL_MODE_SIGNING = DOCS + "install/kernel-mode-code-signing-requirements--windows-vista-and-later-"
+KERNEL_MODE_SIGNING = (DOCS + "install/kernel-mode-code-signing-requirements--windows-vista-and-"
+                       "later-")
 SIGNING_POLICY = DOCS + "install/kernel-mode-code-signing-policy--windows-vista-and-later-"
 ATTESTATION_PAGE = DOCS + "dashboard/code-signing-reqs"
 SHA2_SUPPORT = "https://support.microsoft.com/help/4472027"
