@@ -77,6 +77,20 @@ def utf16_hex(text):
     return text.encode("utf-16-le").hex()
 
 
+def name_value(section, tag, text):
+    """The openssl -genconf sections of a catalog member's name-value attribute."""
+    return f"""[{section}]
+type = OID:{MEMBER_NAME}
+value = SET:{section}_value
+[{section}_value]
+value = SEQUENCE:{section}_pair
+[{section}_pair]
+tag = BMPSTRING:{tag}
+flags = INTEGER:0x10010001
+value = FORMAT:HEX,OCTETSTRING:{utf16_hex(text + chr(0))}
+"""
+
+
 def member_sections(index, path, algorithm, os_attr=None):
     """The openssl -genconf sections of one list entry, with an OSAttr when given."""
     kind, digest = member_digest(path, algorithm)
@@ -93,25 +107,8 @@ attributes = SET:{name}_attributes
 file = SEQUENCE:{name}_file
 indirect = SEQUENCE:{name}_indirect
 {f"os = SEQUENCE:{name}_os" if os_attr else ""}
-[{name}_os]
-type = OID:{MEMBER_NAME}
-value = SET:{name}_os_value
-[{name}_os_value]
-value = SEQUENCE:{name}_os_pair
-[{name}_os_pair]
-tag = BMPSTRING:OSAttr
-flags = INTEGER:0x10010001
-value = FORMAT:HEX,OCTETSTRING:{utf16_hex((os_attr or "") + chr(0))}
-[{name}_file]
-type = OID:{MEMBER_NAME}
-value = SET:{name}_file_value
-[{name}_file_value]
-value = SEQUENCE:{name}_file_name
-[{name}_file_name]
-tag = BMPSTRING:File
-flags = INTEGER:0x10010001
-name = FORMAT:HEX,OCTETSTRING:{utf16_hex(os.path.basename(path) + chr(0))}
-[{name}_indirect]
+""" + name_value(f"{name}_os", "OSAttr", os_attr or "") + name_value(
+        f"{name}_file", "File", os.path.basename(path)) + f"""[{name}_indirect]
 type = OID:{INDIRECT_DATA}
 value = SET:{name}_indirect_value
 [{name}_indirect_value]
