@@ -271,7 +271,7 @@ class InfCheck:
 
     def check_strings(self):
         # The setup library documents that every token must be defined, not that an undefined
-        # one stops it: it keeps the token's own text, as Device Manager then shows it.
+        # one stops it; that the token's own text stands is not confirmed there.
         for token in sorted(self.inf.undefined, key=str.lower):
             self.add(WARNING, f"%{token}% is defined in no [Strings] section: Windows shows "
                      f"\"%{token}%\" where its text belongs")
@@ -420,11 +420,12 @@ def judge_driver(check, present):
     windows = verdicts(check.folder_name, signatures, covered,
                        [(name, covered, embedded) for name, _, embedded in kernel])
     add_verdict_line(check, windows)
+    present_catalog = catalog_path if catalog_path and os.path.exists(catalog_path) else None
     check.report.drivers.append({
         "folder": check.folder_name, "inf": check.report.relative(check.path),
-        "catalog": check.report.relative(catalog_path) if catalog_path else None,
-        "kind": catalog.kind if catalog else ("missing" if not catalog_path or not os.path.exists(
-            catalog_path) else "not-a-catalog"),
+        "catalog": check.report.relative(present_catalog) if present_catalog else None,
+        # An empty file is no catalog either.
+        "kind": catalog.kind if catalog else "not-a-catalog" if present_catalog else "missing",
         "signatures": [signature.report() for signature in signatures],
         "file_hashes": catalog.file_hashes if catalog else [],
         "os_attributes": catalog.os_attributes if catalog else [],
