@@ -25,6 +25,7 @@ file. osslsigncode `verify -catalog` reads the PE members of such a catalog."""
 import hashlib
 import json
 import os
+import pathlib
 import subprocess
 import tempfile
 import time
@@ -148,10 +149,14 @@ parameters = NULL
                        for index, path in enumerate(member_paths)))
 
 
-def openssl(*arguments):
-    made = subprocess.run(["openssl", *arguments], capture_output=True, text=True)
+def tool(name, *arguments):
+    made = subprocess.run([name, *arguments], capture_output=True, text=True)
     if made.returncode != 0:
-        raise AssertionError(f"openssl {arguments[0]} failed:\n{made.stderr}")
+        raise AssertionError(f"{name} {arguments[0]} failed:\n{made.stdout}{made.stderr}")
+
+
+def openssl(*arguments):
+    tool("openssl", *arguments)
 
 
 def der_element(data, offset):
@@ -294,11 +299,10 @@ class Authorities:
     def path(self, name):
         return os.path.join(self.folder, name)
 
-    def authority(self, name, subject):
+    def authority(self, name, subject, usage="basicConstraints=critical,CA:TRUE"):
         cert, key = self.path(name + ".pem"), self.path(name + ".key")
         openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "3650", "-keyout", key,
-                "-out", cert, "-subj", f"/CN={subject}", "-addext",
-                "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=critical,keyCertSign")
+                "-out", cert, "-subj", f"/CN={subject}", "-addext", usage)
         return cert, key
 
     def issue(self, issuer, name, subject, out, extensions, key=None, dates=("-days", "30")):
@@ -335,11 +339,7 @@ class Authorities:
             return self.issue(self.root, kind, PUBLISHER, self.path(kind + ".pem"),
                               usage + usages + "\n") + (None,)
         if kind == "self-signed":
-            cert, key = self.path("self.pem"), self.path("self.key")
-            openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "30", "-keyout",
-                    key, "-out", cert, "-subj", "/CN=WDKTestCert qb7", "-addext",
-                    "extendedKeyUsage=codeSigning")
-            return cert, key, None
+            return self.authority(kind, "WDKTestCert qb7", "extendedKeyUsage=codeSigning") + (None,)
         dates = {"cross-signed-2014": ("-startdate", "20140101000000Z", "-enddate",
                                        "20991231000000Z"),
                  "cross-signed-expired": ("-startdate", "20140101000000Z", "-enddate",
@@ -355,15 +355,9 @@ def sign_program(path, signer):
     with tempfile.TemporaryDirectory(prefix="qb7-embedded-") as scratch:
         certificates, signed = os.path.join(scratch, "certs.pem"), os.path.join(scratch, "x")
         with open(certificates, "wb") as file:
-            for part in signer[:1] + signer[2:]:
-                if part:
-                    with open(part, "rb") as source:
-                        file.write(source.read())
-        made = subprocess.run(["osslsigncode", "sign", "-h", "sha256", "-certs", certificates,
-                               "-key", signer[1], "-in", path, "-out", signed],
-                              capture_output=True, text=True)
-        if made.returncode != 0:
-            raise AssertionError(f"osslsigncode sign failed:\n{made.stdout}{made.stderr}")
+            file.write(b"".join(pathlib.Path(part).read_bytes() for part in signer[::2] if part))
+        tool("osslsigncode", "sign", "-h", "sha256", "-certs", certificates, "-key", signer[1],
+             "-in", path, "-out", signed)
         os.replace(signed, path)
 
 

@@ -4,7 +4,6 @@
 The driver package check on a package of our own shaped like a vendor's multi-processor release
 (tests/dist/driver_package.py), on the sample package, and on copies that each carry one change:
 a fault the check must name, or a form of a good package it must let through."""
-import datetime
 import json
 import os
 import shutil
@@ -454,28 +453,25 @@ class PackageCheck(unittest.TestCase):
         report = os.path.join(self.scratch, "report.json")
         returncode, _, output = self.check(lambda package: (
             remove("Vista_64/ax88772_amd64.cat")(package) or ["--json", "--report", report]))
-        printed = json.loads(output)
         with open(report) as file:
-            self.assertEqual(json.load(file), printed)
+            self.assertEqual(json.load(file), json.loads(output))
+        printed = json.loads(output)
         self.assertEqual((returncode, printed["verdict"], printed["errors"]), (1, "refused", 1))
         self.assertIn({"level": "error", "file": "Driver/Vista_64/Ax88772.inf",
                        "text": KERNEL_64}, printed["lines"])
         drivers = {driver["inf"]: driver for driver in printed["drivers"]}
-        self.assertEqual(drivers["Driver/Vista_64/Ax88772.inf"]["kind"], "missing")
-        self.assertEqual(drivers["Driver/Vista_64/Ax88772.inf"]["windows"],
-                         dict.fromkeys(("Vista", "7", "8", "8.1", "10", "11"), "fails"))
-        today = datetime.datetime.now(datetime.timezone.utc).strftime("%Y-%m-%d")
-        self.assertEqual(drivers["Driver/WinXP_64/Ax88772.inf"], {
-            "folder": "WinXP_64", "inf": "Driver/WinXP_64/Ax88772.inf",
-            "catalog": "Driver/WinXP_64/ax88772_amd64.cat", "kind": "whql",
-            "signatures": [{"signer": "Microsoft Windows Hardware Compatibility Publisher",
-                            "kind": "whql", "digest": "sha1", "certificate_issued": today,
-                            "timestamp": None, "verified": True}],
-            "file_hashes": ["sha1"], "os_attributes": [],
-            "kernel_files": [{"file": "Driver/WinXP_64/amd64/ax88772.sys",
-                              "embedded_kinds": []}],
-            "windows": {"XP x64": "installs"}})
-
+        self.assertEqual({key: drivers["Driver/Vista_64/Ax88772.inf"][key]
+                          for key in ("catalog", "kind", "windows")},
+                         {"catalog": None, "kind": "missing", "windows": dict.fromkeys(
+                             ("Vista", "7", "8", "8.1", "10", "11"), "fails")})
+        xp = drivers["Driver/WinXP_64/Ax88772.inf"]
+        self.assertEqual((xp["kind"], xp["file_hashes"], xp["kernel_files"], xp["windows"]), (
+            "whql", ["sha1"], [{"file": "Driver/WinXP_64/amd64/ax88772.sys",
+                                "embedded_kinds": []}], {"XP x64": "installs"}))
+        self.assertEqual({key: xp["signatures"][0][key] for key in ("signer", "digest",
+                                                                      "timestamp")},
+                         {"signer": "Microsoft Windows Hardware Compatibility Publisher",
+                          "digest": "sha1", "timestamp": None})
 
 if __name__ == "__main__":
     SAMPLE = sys.argv.pop(1)
