@@ -151,7 +151,8 @@ def kernel_failure(kernel_files, catalog_signatures, folder, windows):
         accepted = [s for s in signatures if kernel_accepts(s, windows)]
         if folder not in SIXTY_FOUR_BIT and not windows.secure_boot_1607:
             # 32-bit 8 and 8.1 trust the standard roots for kernel code: not confirmed which.
-            accepted += [s for s in signatures if counts(s, windows) and s.kind != SELF_SIGNED]
+            accepted += [s for s in signatures if counts(s, windows) and
+                         s.kind not in (SELF_SIGNED, ATTESTATION)]
         if not accepted:
             return name, failure_rule(signatures, folder, windows)
     return None

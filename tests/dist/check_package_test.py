@@ -175,9 +175,10 @@ XP_UNSIGNED = ("(2000, XP, Server 2003 and XP x64 count only WHQL signatures and
                "Vista and later)")
 X64_FAILS = f"error   Driver/Vista_64/Ax88772.inf: {KERNEL_64}"
 X64_INSTALL_COPIES = "CopyFiles       = AX88772.CopyFiles\r\nAddReg          = AX88772.Reg, "
-ATTESTED = ("fails on Vista, 7, 8, 8.1 (its kernel driver ax88772.sys does not load, code 52: an "
-            "attestation signature works only on Windows 10 and later; 7, 8 and 8.1 do not "
-            "accept it); installs on 10, 11")
+ATTESTATION_RULE = ("an attestation signature works only on Windows 10 and later; 7, 8 and 8.1 "
+                    "do not accept it")
+ATTESTED = (f"fails on Vista, 7, 8, 8.1 (its kernel driver ax88772.sys does not load, code 52: "
+            f"{ATTESTATION_RULE}); installs on 10, 11")
 
 # name, change, exit status, the lines the check must print about it: its warning and error
 # lines are the only ones, besides ok lines. {package} stands for the package's folder.
@@ -341,6 +342,12 @@ ROWS = [
      lambda package: resign("Vista_64", SUBFOLDER, signer=ATTESTATION)(package), 0,
      [f"warning Driver/Vista_64/{inf}: {ATTESTED}" for inf in
       ("Ax88772.inf", f"{SUBFOLDER}/Ax88772.inf")]),
+    ("AttestationSignedInVista32",
+     lambda package: resign("Vista_32", signer=ATTESTATION)(package), 0,
+     "warning Driver/Vista_32/Ax88772.inf: warns on Vista, 7 (Windows warns that the driver is "
+     "unsigned, altered or its publisher cannot be verified, and an administrator can go on: "
+     f"{ATTESTATION_RULE}); fails on 8, 8.1 (its kernel driver ax88772.sys does not load, code "
+     f"52: {ATTESTATION_RULE}); installs on 10"),
     ("SectionFromIncludedSystemInf",
      edit("Vista_64/Ax88772.inf", X64_INSTALL_COPIES, "Include = mdmcpq.inf\r\nNeeds = "
           "FakeModemCopyFileSection\r\n" + X64_INSTALL_COPIES.replace(
