@@ -64,7 +64,9 @@ RULES = {
     "kernel-64": ("64-bit Vista and later load a kernel driver only with a WHQL signature or a "
                   "cross-signed (SPC) one, in its catalog or embedded", KERNEL_MODE_SIGNING),
     "kernel-secure-boot": ("8, 8.1 and 10 with Secure Boot on need the kernel signature on "
-                           "32-bit too", SIGNING_POLICY),
+                           "32-bit too, from a root Code Integrity trusts (which ones before "
+                           "1607 is not confirmed: a commercial signature counts here)",
+                           SIGNING_POLICY),
     "kernel-1607": ("10 version 1607 and later with Secure Boot on load only kernel drivers "
                     "signed by Microsoft (WHQL or attestation), or cross-signed with an "
                     "end-entity certificate issued before 29 July 2015", SIGNING_POLICY),
@@ -81,10 +83,6 @@ RULES = {
                "meets; what Windows does when it lacks the running one is not confirmed; shown, "
                "not judged", OSATTR),
 }
-
-
-def worst(verdicts):
-    return max(verdicts, key=ORDER.index)
 
 
 def counts(signature, windows):
@@ -111,15 +109,15 @@ def installer_verdict(signatures, windows):
     if windows.version < (6, 0):
         return INSTALLS if any(counts(s, windows) and s.kind == WHQL for s in signatures) \
             else WARNS
-    verdicts = [WARNS]
+    found = [WARNS]
     for signature in (s for s in signatures if counts(s, windows)):
         if signature.kind == WHQL or (signature.kind == ATTESTATION and windows.version >= (10, 0)):
-            verdicts.append(INSTALLS)
+            found.append(INSTALLS)
         elif signature.kind == CROSS_SIGNED or (
                 signature.kind not in (SELF_SIGNED, ATTESTATION) and
                 signature.end in ("authority", MICROSOFT_SIGNING, CROSS_SIGNING)):
-            verdicts.append(ASKS)
-    return min(verdicts, key=ORDER.index)
+            found.append(ASKS)
+    return min(found, key=ORDER.index)
 
 
 def enforces_kernel_signing(folder, windows):
@@ -150,7 +148,7 @@ def kernel_failure(kernel_files, catalog_signatures, folder, windows):
         signatures = (catalog_signatures if covered else []) + embedded
         accepted = [s for s in signatures if kernel_accepts(s, windows)]
         if folder not in SIXTY_FOUR_BIT and not windows.secure_boot_1607:
-            # 32-bit 8 and 8.1 trust the standard roots for kernel code: not confirmed which.
+            # Rule kernel-secure-boot: 32-bit 8 and 8.1 trust "standard roots".
             accepted += [s for s in signatures if counts(s, windows) and
                          s.kind not in (SELF_SIGNED, ATTESTATION)]
         if not accepted:

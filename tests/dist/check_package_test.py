@@ -169,7 +169,8 @@ UNSIGNED = ("(Vista and later warn of a package that is unsigned, altered or sig
             "certificate no trusted authority issued; an administrator can go on)")
 KERNEL_32 = (f"warns on Vista, 7 {UNSIGNED}; fails on 8, 8.1, 10 (its kernel driver ax88772.sys "
              "does not load, code 52: 8, 8.1 and 10 with Secure Boot on need the kernel signature "
-             "on 32-bit too)")
+             "on 32-bit too, from a root Code Integrity trusts (which ones before 1607 is not "
+             "confirmed: a commercial signature counts here))")
 XP_UNSIGNED = ("(2000, XP, Server 2003 and XP x64 count only WHQL signatures and warn of anything "
                "else, which an administrator can pass: not confirmed, the pages we read cover "
                "Vista and later)")
