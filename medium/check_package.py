@@ -100,7 +100,7 @@ class InfCheck:
         # Disk paths may go up with '..', but not out of the package's Driver folder.
         self.boundary = find_file(package, "Driver")
         self.name = os.path.basename(path)
-        self.services, self.kernel_names, self.from_windows = set(), set(), set()
+        self.services, self.kernel_names, self.from_windows = {}, set(), set()
 
     def add(self, severity, text, path=None):
         self.report.add(severity, path or self.path, text)
@@ -168,7 +168,7 @@ class InfCheck:
             wanted = self.followed_files()
         present, faults = self.find_sources(wanted, sources)
         self.kernel_names = ({key for key in wanted if key.endswith(".sys")} | (
-            self.services & set(wanted))) - self.from_windows
+            self.services.keys() & set(wanted))) - self.from_windows
         if not wanted:
             self.add(OK, f"copies no files on {self.processor}")
         elif faults == 0:
@@ -398,10 +398,12 @@ def catalog_summary(catalog):
 
 
 def kernel_files(check, present):
-    """(name, path or None) of each kernel file the INF installs from the package: the .sys
-    files it copies and the service binaries among them. A file in a cabinet has no path."""
+    """(name, path or None, whether it starts at boot) of each kernel file the INF installs from
+    the package: the .sys files it copies and the service binaries among them. A file in a
+    cabinet has no path."""
     paths = {os.path.basename(path).lower(): path for path in present}
-    return [(name, paths.get(name)) for name in sorted(check.kernel_names)]
+    return [(name, paths.get(name), check.services.get(name) == 0)
+            for name in sorted(check.kernel_names)]
 
 
 def judge_driver(check, present):
@@ -410,15 +412,15 @@ def judge_driver(check, present):
     catalog, catalog_path, covered = read_catalog(check, present)
     trust = check.report.trust
     kernel = []
-    for name, path in kernel_files(check, present):
+    for name, path, boot in kernel_files(check, present):
         embedded = embedded_signatures(path, trust) if path else []
-        kernel.append((name, path, embedded))
+        kernel.append((name, path, embedded, boot))
         if path:
             check.add(OK, "kernel driver; embedded signature: " + (
                 "; ".join(map(signature_text, embedded)) or "none"), path)
     signatures = catalog.signatures if catalog else []
     windows = verdicts(check.folder_name, signatures, covered,
-                       [(name, covered, embedded) for name, _, embedded in kernel])
+                       [(name, covered, embedded, boot) for name, _, embedded, boot in kernel])
     add_verdict_line(check, windows)
     present_catalog = catalog_path if catalog_path and os.path.exists(catalog_path) else None
     check.report.drivers.append({
@@ -431,7 +433,7 @@ def judge_driver(check, present):
         "os_attributes": catalog.os_attributes if catalog else [],
         "kernel_files": [{"file": check.report.relative(path) if path else name,
                           "embedded_kinds": [s.kind for s in embedded]}
-                         for name, path, embedded in kernel],
+                         for name, path, embedded, _ in kernel],
         "windows": {name: verdict for name, (verdict, _, _) in windows.items()}})
 
 

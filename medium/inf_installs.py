@@ -147,12 +147,16 @@ def cabinet_of(disk_fields):
 
 
 def service_binaries(inf, installs):
-    """The file names of the kernel drivers the followed install sections' .Services sections
-    add (ServiceBinary of each AddService's service-install section), in lower case."""
-    names = set()
+    """The file names, in lower case, of the kernel drivers the followed install sections'
+    .Services sections add (ServiceBinary of each AddService's service-install section), each
+    with its StartType (0: boot start), None where it has none that is a number."""
+    names = {}
     for section in installs.sections:
         for value in inf.values(f"{section}.Services", "AddService"):
             service = field(value.split(","), 2).strip()
+            starts = [text.strip() for text in inf.values(service, "StartType")] if service else []
+            number = starts and re.fullmatch(r"0x[0-9a-f]+|[0-9]+", starts[0], re.I)
+            start = int(starts[0], 0) if number else None
             for binary in inf.values(service, "ServiceBinary") if service else []:
-                names.add(binary.replace("/", "\\").rsplit("\\", 1)[-1].strip().lower())
+                names[binary.replace("/", "\\").rsplit("\\", 1)[-1].strip().lower()] = start
     return names

@@ -63,6 +63,9 @@ RULES = {
                     "do not accept it", ATTESTATION_PAGE),
     "kernel-64": ("64-bit Vista and later load a kernel driver only with a WHQL signature or a "
                   "cross-signed (SPC) one, in its catalog or embedded", KERNEL_MODE_SIGNING),
+    "boot-start": ("64-bit Vista and later load a boot-start driver (StartType 0) only with a "
+                   "signature embedded in it; its catalog's does not count",
+                   KERNEL_MODE_SIGNING),
     "kernel-secure-boot": ("8, 8.1 and 10 with Secure Boot on need the kernel signature on "
                            "32-bit too, from a root Code Integrity trusts (which ones before "
                            "1607 is not confirmed: a commercial signature counts here)",
@@ -141,18 +144,19 @@ def failure_rule(signatures, folder, windows):
 
 def kernel_failure(kernel_files, catalog_signatures, folder, windows):
     """(the kernel file that does not load, the rule) or None. `kernel_files`: (name, whether
-    the catalog covers it, its embedded signatures)."""
+    the catalog covers it, its embedded signatures, whether it starts at boot)."""
     if not enforces_kernel_signing(folder, windows):
         return None
-    for name, covered, embedded in kernel_files:
-        signatures = (catalog_signatures if covered else []) + embedded
+    for name, covered, embedded, boot in kernel_files:
+        boot_64 = boot and folder in SIXTY_FOUR_BIT
+        signatures = (catalog_signatures if covered and not boot_64 else []) + embedded
         accepted = [s for s in signatures if kernel_accepts(s, windows)]
         if folder not in SIXTY_FOUR_BIT and not windows.secure_boot_1607:
             # Rule kernel-secure-boot: 32-bit 8 and 8.1 trust "standard roots".
             accepted += [s for s in signatures if counts(s, windows) and
                          s.kind not in (SELF_SIGNED, ATTESTATION)]
         if not accepted:
-            return name, failure_rule(signatures, folder, windows)
+            return name, "boot-start" if boot_64 else failure_rule(signatures, folder, windows)
     return None
 
 

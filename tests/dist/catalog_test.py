@@ -137,6 +137,8 @@ SIGNATURE_ROWS = [
      [None], FAIL),
     ("CertificateAltered", ("cross-signed", {"then": flipped_byte(certificate_end)}), None,
      [None], FAIL),
+    ("BootStartSignedInCatalogOnly", ("whql", {"boot": True}), None, ["whql"], FAIL),
+    ("BootStartSignedEmbedded", ("whql", {"boot": True}), "whql", ["whql"], ALL),
     ("ExpiredWithoutTimeStamp", ("cross-signed-expired", {}), None, [None], FAIL),
 ]
 
@@ -171,7 +173,7 @@ class CatalogCoverage(unittest.TestCase):
                 if embedded:
                     sign_program(driver, authorities.signer(embedded))
                 options = dict(options)
-                then = options.pop("then", None)
+                then, boot = options.pop("then", None), options.pop("boot", False)
                 if "nested" in options:
                     options["nested"] = authorities.signer(options["nested"])
                 cert, key, chain = authorities.signer(kind)
@@ -186,7 +188,8 @@ class CatalogCoverage(unittest.TestCase):
                                  [s.problem for s in read_back.signatures])
                 covered = not read_back.problems(members)
                 found = verdicts("Vista_64", read_back.signatures, covered,
-                                 [("ax88772.sys", covered, embedded_signatures(driver, trust))])
+                                 [("ax88772.sys", covered, embedded_signatures(driver, trust),
+                                   boot)])
                 self.assertEqual(tuple(verdict for verdict, _, _ in found.values()), expected)
                 if "os_attr" in options:
                     self.assertEqual(read_back.os_attributes, ["2:6.1", "2:10.0"])
