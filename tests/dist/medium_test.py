@@ -430,11 +430,12 @@ class SignedMedium(DistTest):
     def setUp(self):
         super().setUp()
         self.signer = Signer(self.folder("keys"))
+        self.package_signer = Signer(self.folder("package keys"))
 
     def signed_medium(self, **signing):
         out = self.folder("out")
         # SIGN_CAFILE names the program's authority only, not that of the package's catalogs.
-        package, _ = self.vendor_package(Signer(self.folder("package keys")))
+        package, _ = self.vendor_package(self.package_signer)
         make_dist(PRODUCT_BUILD, out, package, SIGN_CAFILE=self.signer.ca, **signing)
         with zipfile.ZipFile(os.path.join(out, ZIP)) as archive:
             in_zip = os.path.join(self.folder("zip"), PROGRAM)
