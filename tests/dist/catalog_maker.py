@@ -1,16 +1,21 @@
 """Driver catalogs for the tests, written with openssl (`asn1parse -genconf`, `cms -sign`) and
-pefile, never with the code that checks them (tools/dist/catalog.py).
+pefile, never with the code that checks them (medium/catalog.py).
 
 Usage:
   from catalog_maker import write_catalog
   write_catalog("pkg/Driver/Vista_64/x.cat", [inf, sys_file, ...], cert_pem, key_pem)
   write_catalog(..., algorithm="sha256")   # a list of SHA256 hashes, as newer catalogs have
   write_catalog(..., form="cms")   # the list in an octet string (CMS) instead of PKCS#7's form
+  write_catalog(..., chain=pem_file)   # more certificates in it (a cross-certificate)
+  write_catalog(..., unsigned=True)   # SignedData without a signer
+  write_catalog(..., nested=(cert_pem, key_pem))   # a second signature nested in the first
   write_package(package, installers, signer=(cert_pem, key_pem))   # driver_package.py: each
       # folder's catalog a real one over its INF and its processor's files (package_files
       # still gives the placeholders: read a real catalog's bytes from the package)
-The check reads catalogs with tools/dist/catalog.py's catalog_problems(catalog, members,
-cafile=None).
+  authorities = Authorities(folder)   # roots of our own that stand for Microsoft's, and a
+  authorities.signer("whql")          # (cert, key, chain) of each kind of signature
+  authorities.roots                   # the JSON file naming them, for the check's --roots
+The check reads catalogs with medium/catalog.py's Catalog(path, trust).
 
 The catalog is shaped like those of signed releases: PKCS#7 SignedData around a certificate
 trust list (1.3.6.1.4.1.311.10.1), one entry per member whose tag is its hash as upper-case hex
@@ -18,12 +23,15 @@ in UTF-16LE, with the member's file name and an SpcIndirectDataContent holding t
 file (a program or driver) is hashed as Authenticode hashes it, anything else over the whole
 file. osslsigncode `verify -catalog` reads the PE members of such a catalog."""
 import hashlib
+import json
 import os
+import pathlib
 import subprocess
 import tempfile
 import time
 
 import pefile
+from asn1crypto import pem, x509
 
 LIST_OF_CATALOG_MEMBERS = "1.3.6.1.4.1.311.12.1.1"
 CATALOG_VERSIONS = {"sha1": "1.3.6.1.4.1.311.12.1.2", "sha256": "1.3.6.1.4.1.311.12.1.3"}
@@ -70,8 +78,22 @@ def utf16_hex(text):
     return text.encode("utf-16-le").hex()
 
 
-def member_sections(index, path, algorithm):
-    """The openssl -genconf sections of one list entry."""
+def name_value(section, tag, text):
+    """The openssl -genconf sections of a catalog member's name-value attribute."""
+    return f"""[{section}]
+type = OID:{MEMBER_NAME}
+value = SET:{section}_value
+[{section}_value]
+value = SEQUENCE:{section}_pair
+[{section}_pair]
+tag = BMPSTRING:{tag}
+flags = INTEGER:0x10010001
+value = FORMAT:HEX,OCTETSTRING:{utf16_hex(text + chr(0))}
+"""
+
+
+def member_sections(index, path, algorithm, os_attr=None):
+    """The openssl -genconf sections of one list entry, with an OSAttr when given."""
     kind, digest = member_digest(path, algorithm)
     name = f"m{index}"
     if kind == PE_IMAGE_DATA:
@@ -85,16 +107,9 @@ attributes = SET:{name}_attributes
 [{name}_attributes]
 file = SEQUENCE:{name}_file
 indirect = SEQUENCE:{name}_indirect
-[{name}_file]
-type = OID:{MEMBER_NAME}
-value = SET:{name}_file_value
-[{name}_file_value]
-value = SEQUENCE:{name}_file_name
-[{name}_file_name]
-tag = BMPSTRING:File
-flags = INTEGER:0x10010001
-name = FORMAT:HEX,OCTETSTRING:{utf16_hex(os.path.basename(path) + chr(0))}
-[{name}_indirect]
+{f"os = SEQUENCE:{name}_os" if os_attr else ""}
+""" + name_value(f"{name}_os", "OSAttr", os_attr or "") + name_value(
+        f"{name}_file", "File", os.path.basename(path)) + f"""[{name}_indirect]
 type = OID:{INDIRECT_DATA}
 value = SET:{name}_indirect_value
 [{name}_indirect_value]
@@ -111,7 +126,7 @@ digest = FORMAT:HEX,OCTETSTRING:{digest.hex()}
 """
 
 
-def list_config(member_paths, algorithm):
+def list_config(member_paths, algorithm, os_attr=None):
     members = "".join(f"m{index} = SEQUENCE:m{index}\n" for index in range(len(member_paths)))
     identifier = hashlib.md5("".join(member_paths).encode()).hexdigest()
     return (f"""asn1 = SEQUENCE:list
@@ -130,14 +145,18 @@ parameters = NULL
 type = OID:{DIGEST_ALGORITHMS[algorithm]}
 parameters = NULL
 [members]
-{members}""" + "".join(member_sections(index, path, algorithm)
+{members}""" + "".join(member_sections(index, path, algorithm, os_attr)
                        for index, path in enumerate(member_paths)))
 
 
-def openssl(*arguments):
-    made = subprocess.run(["openssl", *arguments], capture_output=True, text=True)
+def tool(name, *arguments):
+    made = subprocess.run([name, *arguments], capture_output=True, text=True)
     if made.returncode != 0:
-        raise AssertionError(f"openssl {arguments[0]} failed:\n{made.stderr}")
+        raise AssertionError(f"{name} {arguments[0]} failed:\n{made.stdout}{made.stderr}")
+
+
+def openssl(*arguments):
+    tool("openssl", *arguments)
 
 
 def der_element(data, offset):
@@ -164,6 +183,33 @@ def children(data, start, end):
         start = after
 
 
+def with_signer_infos(signed, change):
+    """The SignedData's encoding with its signer infos (a SET's contents) replaced by
+    `change(contents)`; the certificates go when the signers go."""
+    _, start, end = der_element(signed, 0)
+    content_type, explicit = children(signed, start, end)
+    _, start, end = der_element(explicit, 0)
+    _, start, end = der_element(explicit, start)
+    version, algorithms, encapsulated, *rest = children(explicit, start, end)
+    _, inner, after = der_element(rest[-1], 0)
+    infos = change(rest[-1][inner:after])
+    body = version + algorithms + encapsulated + b"".join(rest[:-1] if infos else []) + \
+        der(0x31, infos)
+    return der(0x30, content_type + der(0xA0, der(0x30, body)))
+
+
+def nest(outer, inner):
+    """`outer` with `inner` nested in its signer info (unsigned attribute 1.3.6.1.4.1.311.2.4.1),
+    as signtool /as appends a signature."""
+    nested_type = bytes.fromhex("060a2b060104018237020401")
+
+    def append(infos):
+        _, start, end = der_element(infos, 0)
+        attribute = der(0x30, nested_type + der(0x31, inner))
+        return der(0x30, infos[start:end] + der(0xA1, attribute))
+    return with_signer_infos(outer, append)
+
+
 def as_pkcs7(signed, trust_list):
     """The CMS SignedData `signed`, made over the list's contents octets, rewritten the way
     Windows' catalog tools write it: version 1 and the list itself as the content, not an octet
@@ -181,27 +227,141 @@ def as_pkcs7(signed, trust_list):
     return der(0x30, content_type + der(0xA0, der(0x30, body)))
 
 
-def write_catalog(path, member_paths, signer_cert, signer_key, algorithm="sha1", form="pkcs7"):
+def write_catalog(path, member_paths, signer_cert, signer_key, algorithm="sha1", form="pkcs7",
+                  chain=None, unsigned=False, nested=None, os_attr=None):
     """Writes a catalog listing `member_paths` to `path`, signed with the PEM certificate and
-    key. `form` "cms" leaves the list in an octet string, as CMS has it."""
+    key. `form` "cms" leaves the list in an octet string, as CMS has it; `chain` adds a PEM
+    file's certificates; `unsigned` leaves no signer; `nested`, a (certificate, key, chain),
+    nests a second signature over the whole list in the first."""
     with tempfile.TemporaryDirectory(prefix="qb7-catalog-") as scratch:
         config = os.path.join(scratch, "list.cnf")
         trust_list = os.path.join(scratch, "list.der")
         signed_part = os.path.join(scratch, "signed.der")
         with open(config, "w") as file:
-            file.write(list_config(member_paths, algorithm))
+            file.write(list_config(member_paths, algorithm, os_attr))
         openssl("asn1parse", "-genconf", config, "-noout", "-out", trust_list)
         with open(trust_list, "rb") as file:
             trust_list_der = file.read()
         _, start, _ = der_element(trust_list_der, 0)
         with open(signed_part, "wb") as file:
             file.write(trust_list_der if form == "cms" else trust_list_der[start:])
-        openssl("cms", "-sign", "-binary", "-nodetach", "-nosmimecap", "-in", signed_part,
-                "-econtent_type", CERTIFICATE_TRUST_LIST, "-md", algorithm,
-                "-signer", signer_cert, "-inkey", signer_key, "-outform", "DER", "-out", path)
-        if form == "cms":
-            return
+        sign(signed_part, path, signer_cert, signer_key, algorithm, chain)
         with open(path, "rb") as file:
             signed = file.read()
+        if form != "cms":
+            signed = as_pkcs7(signed, trust_list_der)
+        if nested:
+            second = os.path.join(scratch, "nested.der")
+            # Over the list's whole encoding, as real nested signatures are.
+            sign(trust_list, second, nested[0], nested[1], "sha256", nested[2])
+            with open(second, "rb") as file:
+                signed = nest(signed, as_pkcs7(file.read(), trust_list_der))
+        if unsigned:
+            signed = with_signer_infos(signed, lambda infos: b"")
         with open(path, "wb") as file:
-            file.write(as_pkcs7(signed, trust_list_der))
+            file.write(signed)
+
+
+def sign(content, path, cert, key, algorithm, chain):
+    openssl("cms", "-sign", "-binary", "-nodetach", "-nosmimecap", "-in", content,
+            "-econtent_type", CERTIFICATE_TRUST_LIST, "-md", algorithm, "-signer", cert,
+            "-inkey", key, *(["-certfile", chain] if chain else []), "-outform", "DER",
+            "-out", path)
+
+
+WHQL_USAGES = "codeSigning,1.3.6.1.4.1.311.10.3.5"
+PUBLISHER = "Microsoft Windows Hardware Compatibility Publisher"
+
+
+class Authorities:
+    """Certificate authorities of our own: a root that stands for Microsoft's signing roots, one
+    for the Code Verification Root, a commercial root cross-certified by it, and the signers
+    of each kind they issue."""
+
+    def __init__(self, folder):
+        self.folder = folder
+        self.root = self.authority("signing root", "QB7 Test Microsoft Root")
+        self.verification = self.authority("verification root", "QB7 Test Code Verification Root")
+        self.commercial = self.authority("commercial root", "QB7 Test Commercial Root")
+        self.cross = self.path("cross.pem")
+        self.issue(self.verification, "cross", "QB7 Test Commercial Root", self.cross,
+                   "basicConstraints=critical,CA:TRUE\nkeyUsage=critical,keyCertSign\n",
+                   key=self.commercial[1])
+        self.roots = self.path("roots.json")
+        with open(self.roots, "w") as file:
+            json.dump([{"subject": name, "key_identifier": key_identifier(cert), "role": role,
+                        "source": "the tests' own"}
+                       for (cert, _), name, role in (
+                           (self.root, "QB7 Test Microsoft Root", "signing"),
+                           (self.verification, "QB7 Test Code Verification Root",
+                            "cross-signing"))], file)
+
+    def path(self, name):
+        return os.path.join(self.folder, name)
+
+    def authority(self, name, subject, usage="basicConstraints=critical,CA:TRUE"):
+        cert, key = self.path(name + ".pem"), self.path(name + ".key")
+        openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "3650", "-keyout", key,
+                "-out", cert, "-subj", f"/CN={subject}", "-addext", usage)
+        return cert, key
+
+    def issue(self, issuer, name, subject, out, extensions, key=None, dates=("-days", "30")):
+        """A certificate for `subject`, issued by `issuer` (cert, key), for `key` or a new one,
+        valid as `dates` say (openssl ca's options)."""
+        key = key or self.path(name + ".key")
+        if not os.path.exists(key):
+            openssl("genrsa", "-out", key, "2048")
+        request, extension_file = self.path(name + ".csr"), self.path(name + ".ext")
+        openssl("req", "-new", "-key", key, "-subj", f"/CN={subject}", "-out", request)
+        with open(extension_file, "w") as file:
+            file.write(extensions + "subjectKeyIdentifier=hash\nauthorityKeyIdentifier=keyid\n")
+        config = self.path("ca.cnf")
+        if not os.path.exists(config):
+            with open(config, "w") as file:
+                file.write(f"[ca]\ndefault_ca = test\n[test]\ndatabase = {self.path('index.txt')}"
+                           f"\nnew_certs_dir = {self.folder}\nserial = {self.path('serial')}\n"
+                           "default_md = sha256\npolicy = any\nunique_subject = no\n"
+                           "[any]\ncommonName = supplied\n")
+            open(self.path("index.txt"), "w").close()
+            with open(self.path("serial"), "w") as file:
+                file.write("01\n")
+        openssl("ca", "-batch", "-notext", "-config", config, "-cert", issuer[0], "-keyfile",
+                issuer[1], "-in", request, "-extfile", extension_file, "-out", out, *dates)
+        return out, key
+
+    def signer(self, kind):
+        """(certificate, key, chain or None) of a signer of `kind`: whql, attestation,
+        cross-signed-2014 (issued before 29 July 2015), cross-signed-expired (in 2014),
+        cross-signed, vendor, self-signed."""
+        usage = "keyUsage=critical,digitalSignature\nextendedKeyUsage="
+        if kind in ("whql", "attestation"):
+            usages = WHQL_USAGES + (",1.3.6.1.4.1.311.10.3.5.1" if kind == "attestation" else "")
+            return self.issue(self.root, kind, PUBLISHER, self.path(kind + ".pem"),
+                              usage + usages + "\n") + (None,)
+        if kind == "self-signed":
+            return self.authority(kind, "WDKTestCert qb7", "extendedKeyUsage=codeSigning") + (None,)
+        dates = {"cross-signed-2014": ("-startdate", "20140101000000Z", "-enddate",
+                                       "20991231000000Z"),
+                 "cross-signed-expired": ("-startdate", "20140101000000Z", "-enddate",
+                                          "20150101000000Z")}.get(kind, ("-days", "30"))
+        cert, key = self.issue(self.commercial, kind, "QB7 Test Vendor", self.path(kind + ".pem"),
+                               usage + "codeSigning\n", dates=dates)
+        return cert, key, (self.cross if kind.startswith("cross-signed") else None)
+
+
+
+def sign_program(path, signer):
+    """Embeds an Authenticode signature of `signer` (certificate, key, chain) in a PE file."""
+    with tempfile.TemporaryDirectory(prefix="qb7-embedded-") as scratch:
+        certificates, signed = os.path.join(scratch, "certs.pem"), os.path.join(scratch, "x")
+        with open(certificates, "wb") as file:
+            file.write(b"".join(pathlib.Path(part).read_bytes() for part in signer[::2] if part))
+        tool("osslsigncode", "sign", "-h", "sha256", "-certs", certificates, "-key", signer[1],
+             "-in", path, "-out", signed)
+        os.replace(signed, path)
+
+
+def key_identifier(cert_path):
+    with open(cert_path, "rb") as file:
+        _, _, der_bytes = pem.unarmor(file.read())
+    return x509.Certificate.load(der_bytes).key_identifier.hex()

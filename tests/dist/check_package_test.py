@@ -4,6 +4,7 @@
 The driver package check on a package of our own shaped like a vendor's multi-processor release
 (tests/dist/driver_package.py), on the sample package, and on copies that each carry one change:
 a fault the check must name, or a form of a good package it must let through."""
+import json
 import os
 import shutil
 import struct
@@ -12,15 +13,16 @@ import sys
 import tempfile
 import unittest
 
+from catalog_maker import Authorities
 from driver_package import (CO_INSTALLER, INF_LINES, SUBFOLDER, cabinet, edit_inf,
                             write_folder_catalog, write_package)
-from medium_test import Signer
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-CHECKER = os.path.join(HERE, "..", "..", "tools", "dist", "check_package.py")
+CHECKER = os.path.join(HERE, "..", "..", "medium", "check_package.py")
 SAMPLE = ""
-# Signs the package's catalogs, and again after a row edits an INF, as a vendor would.
-SIGNER = None
+# Signs the package's catalogs (WHQL, from a root of our own passed as Microsoft's), and again
+# after a row edits an INF, as Microsoft would for a vendor.
+SIGNER = ROOTS = ATTESTATION = None
 
 
 def pe_program(machine, signed=True):
@@ -57,9 +59,12 @@ def remove(relative):
     return change
 
 
-def resign(folder):
-    return lambda package: write_folder_catalog(driver(package, folder), folder,
-                                                (SIGNER.cert, SIGNER.key))
+def resign(folder, *subfolders, signer=None):
+    def change(package):
+        for below in ("",) + subfolders:
+            write_folder_catalog(driver(package, os.path.join(folder, below)), folder,
+                                 signer or SIGNER)
+    return change
 
 
 def unsigned_edit(relative, old, new):
@@ -157,6 +162,24 @@ UTF8_INF = b"\xef\xbb\xbf" + "\r\n".join(INF_LINES).replace("(c)", "\u00a9").enc
 STALE = "with another hash: the catalog is stale or made for other files"
 NAME_LINE = "which Windows or the CD image cannot hold in a name"
 ALL_X64_FILES = "ok      Driver/Vista_64/Ax88772.inf: all 2 files it copies on amd64 are present"
+KERNEL_64 = ("fails on every Windows Vista_64 serves (Vista, 7, 8, 8.1, 10, 11): its kernel driver "
+             "ax88772.sys does not load, code 52: 64-bit Vista and later load a kernel driver "
+             "only with a WHQL signature or a cross-signed (SPC) one, in its catalog or embedded")
+UNSIGNED = ("(Vista and later warn of a package that is unsigned, altered or signed by a "
+            "certificate no trusted authority issued; an administrator can go on)")
+KERNEL_32 = (f"warns on Vista, 7 {UNSIGNED}; fails on 8, 8.1, 10 (its kernel driver ax88772.sys "
+             "does not load, code 52: 8, 8.1 and 10 with Secure Boot on need the kernel signature "
+             "on 32-bit too, from a root Code Integrity trusts (which ones before 1607 is not "
+             "confirmed: a commercial signature counts here))")
+XP_UNSIGNED = ("(2000, XP, Server 2003 and XP x64 count only WHQL signatures and warn of anything "
+               "else, which an administrator can pass: not confirmed, the pages we read cover "
+               "Vista and later)")
+X64_FAILS = f"error   Driver/Vista_64/Ax88772.inf: {KERNEL_64}"
+X64_INSTALL_COPIES = "CopyFiles       = AX88772.CopyFiles\r\nAddReg          = AX88772.Reg, "
+ATTESTATION_RULE = ("an attestation signature works only on Windows 10 and later; 7, 8 and 8.1 "
+                    "do not accept it")
+ATTESTED = (f"fails on Vista, 7, 8, 8.1 (its kernel driver ax88772.sys does not load, code 52: "
+            f"{ATTESTATION_RULE}); installs on 10, 11")
 
 # name, change, exit status, the lines the check must print about it: its warning and error
 # lines are the only ones, besides ok lines. {package} stands for the package's folder.
@@ -164,12 +187,16 @@ ROWS = [
     ("MultiProcessorPackage", lambda package: None, 0,
      "ok      Driver/WinXP_64/Ax88772.inf: all 2 files it copies on amd64 are present"),
     ("SamplePackage", from_sample(), 0, [
+        f"warning Driver/Win2000_WinXP/Ax88772.inf: warns on 2000, XP, Server 2003 {XP_UNSIGNED}",
+        f"warning Driver/WinXP_64/Ax88772.inf: warns on XP x64 {XP_UNSIGNED}",
         "warning Driver/Vista_32/DPInst32.exe: the sample's stand-in: it installs nothing",
         "warning Driver/Vista_32/Ax88772.cat: empty, named by CatalogFile in Ax88772.inf: it "
         "signs nothing",
+        f"warning Driver/Vista_32/Ax88772.inf: warns on Vista, 7, 8, 8.1, 10 {UNSIGNED}",
         STANDIN_LINE,
         "warning Driver/Vista_64/Ax88772.cat: empty, named by CatalogFile in Ax88772.inf: it "
-        "signs nothing"]),
+        "signs nothing",
+        f"warning Driver/Vista_64/Ax88772.inf: warns on Vista, 7, 8, 8.1, 10, 11 {UNSIGNED}"]),
     ("PackageMissing", remove_package, 1, "error   {package}: no such folder"),
     ("FolderMissing", remove("WinXP_64"), 1, "error   Driver/WinXP_64: folder missing"),
     ("XpInfMissing", remove("Win2000_WinXP/Ax88772.inf"), 1,
@@ -231,20 +258,22 @@ ROWS = [
      "signed medium is a release and needs the vendor's installer"),
     ("VistaInfMissing", remove("Vista_32/Ax88772.inf"), 1,
      "error   Driver/Vista_32: holds no INF file"),
-    ("Catalog64Missing", remove("Vista_64/ax88772_amd64.cat"), 1,
-     "error   Driver/Vista_64/ax88772_amd64.cat: missing, named by CatalogFile.NTamd64 in "
-     "Ax88772.inf: the driver package is not signed"),
-    ("Catalog32Missing", remove("Vista_32/ax88772_x86.cat"), 0,
-     "warning Driver/Vista_32/ax88772_x86.cat: missing, named by CatalogFile.NTx86 in "
-     "Ax88772.inf: the driver package is not signed"),
-    ("Catalog64NotNamed", edit("Vista_64/Ax88772.inf", CATALOGS, ""), 1,
-     "error   Driver/Vista_64/Ax88772.inf: names no catalog file (CatalogFile.NTamd64, "
-     "CatalogFile.NT or CatalogFile in [Version]): the driver package is not signed"),
+    ("Catalog64Missing", remove("Vista_64/ax88772_amd64.cat"), 1, [
+        "warning Driver/Vista_64/ax88772_amd64.cat: missing, named by CatalogFile.NTamd64 in "
+        "Ax88772.inf: the driver package is not signed", X64_FAILS]),
+    ("Catalog32Missing", remove("Vista_32/ax88772_x86.cat"), 0, [
+        "warning Driver/Vista_32/ax88772_x86.cat: missing, named by CatalogFile.NTx86 in "
+        "Ax88772.inf: the driver package is not signed",
+        f"warning Driver/Vista_32/Ax88772.inf: {KERNEL_32}"]),
+    ("Catalog64NotNamed", edit("Vista_64/Ax88772.inf", CATALOGS, ""), 1, [
+        "warning Driver/Vista_64/Ax88772.inf: names no catalog file (CatalogFile.NTamd64, "
+        "CatalogFile.NT or CatalogFile in [Version]): the driver package is not signed",
+        X64_FAILS]),
     ("CatalogForNtBeforePlain",
      edit("Vista_64/Ax88772.inf", CATALOGS,
-          "CatalogFile = ax88772_amd64.cat\r\nCatalogFile.NT = ax88772_x86.cat\r\n"), 1,
-     "error   Driver/Vista_64/ax88772_x86.cat: missing, named by CatalogFile.NT in Ax88772.inf: "
-     "the driver package is not signed"),
+          "CatalogFile = ax88772_amd64.cat\r\nCatalogFile.NT = ax88772_x86.cat\r\n"), 1, [
+         "warning Driver/Vista_64/ax88772_x86.cat: missing, named by CatalogFile.NT in "
+         "Ax88772.inf: the driver package is not signed", X64_FAILS]),
     ("CatalogNameQuotedWithSemicolon",
      chain(edit("Vista_32/Ax88772.inf", "= ax88772_x86.cat", '= "ax88772;x86.cat"'),
            move("Vista_32/ax88772_x86.cat", "Vista_32/ax88772;x86.cat")), 1, [
@@ -252,19 +281,20 @@ ROWS = [
          "Ax88772.inf: lists it and the 1 file it copies from outside cabinets",
          "error   Driver/Vista_32/ax88772;x86.cat: its name holds ;, which Windows or the CD "
          "image cannot hold in a name"]),
-    ("Catalog64Stale", unsigned_edit("Vista_64/Ax88772.inf", "1.0.0.1", "1.0.0.2"), 1,
-     "error   Driver/Vista_64/ax88772_amd64.cat: Ax88772.inf: listed in ax88772_amd64.cat "
-     + STALE),
-    ("Catalog32Stale", unsigned_edit("Vista_32/Ax88772.inf", "1.0.0.1", "1.0.0.2"), 0,
-     "warning Driver/Vista_32/ax88772_x86.cat: Ax88772.inf: listed in ax88772_x86.cat " + STALE),
+    ("Catalog64Stale", unsigned_edit("Vista_64/Ax88772.inf", "1.0.0.1", "1.0.0.2"), 1, [
+        f"warning Driver/Vista_64/ax88772_amd64.cat: Ax88772.inf: listed in ax88772_amd64.cat "
+        f"{STALE}", X64_FAILS]),
+    ("Catalog32Stale", unsigned_edit("Vista_32/Ax88772.inf", "1.0.0.1", "1.0.0.2"), 0, [
+        f"warning Driver/Vista_32/ax88772_x86.cat: Ax88772.inf: listed in ax88772_x86.cat {STALE}",
+        f"warning Driver/Vista_32/Ax88772.inf: {KERNEL_32}"]),
     ("Catalog64OfOtherFolder", copy("Vista_32/ax88772_x86.cat", "Vista_64/ax88772_amd64.cat"), 1,
-     [f"error   Driver/Vista_64/ax88772_amd64.cat: {line}" for line in (
+     [f"warning Driver/Vista_64/ax88772_amd64.cat: {line}" for line in (
          f"Ax88772.inf: listed in ax88772_amd64.cat {STALE}",
          f"ax88772.sys: listed in ax88772_amd64.cat {STALE}",
-         f"{CO_INSTALLER}: not listed in ax88772_amd64.cat")]),
-    ("CatalogEmpty", write("Driver/Vista_64/ax88772_amd64.cat"), 0,
-     "warning Driver/Vista_64/ax88772_amd64.cat: empty, named by CatalogFile.NTamd64 in "
-     "Ax88772.inf: it signs nothing"),
+         f"{CO_INSTALLER}: not listed in ax88772_amd64.cat")] + [X64_FAILS]),
+    ("CatalogEmpty", write("Driver/Vista_64/ax88772_amd64.cat"), 1, [
+        "warning Driver/Vista_64/ax88772_amd64.cat: empty, named by CatalogFile.NTamd64 in "
+        "Ax88772.inf: it signs nothing", X64_FAILS]),
     ("NameTooLongForCdImage", write(f"Driver/Vista_32/x86/{LONG_NAME}"), 1,
      f"error   Driver/Vista_32/x86/{LONG_NAME}: name of 65 characters: the CD image keeps 64 "
      "(Joliet) and would cut it"),
@@ -290,6 +320,8 @@ ROWS = [
     ("LinkOutsidePackage", link("Vista_64/private.txt", "/etc/hostname"), 1,
      "error   Driver/Vista_64/private.txt: a link to /etc/hostname, outside the package: what "
      "it points to would go on the medium"),
+    ("LinkToNothing", link("Vista_64/gone.txt", "missing.txt"), 1,
+     "error   Driver/Vista_64/gone.txt: a link to nothing"),
     ("LinkedFolderInsidePackage",
      chain(write(f"extras/{LONG_NAME}"), link("Vista_64/extras", "../../extras")), 1, [
          f"error   Driver/Vista_64/extras/{LONG_NAME}: name of 65 characters: the CD image "
@@ -297,15 +329,38 @@ ROWS = [
          "warning extras: outside the four driver folders: not on the medium"]),
     ("FoldersInOtherCase", rename_folders, 0,
      "ok      DRIVER/VISTA_64/Ax88772.inf: all 2 files it copies on amd64 are present"),
-    ("DpinstSubfolderWithoutCatalog", remove(f"Vista_64/{SUBFOLDER}/ax88772_amd64.cat"), 1,
-     f"error   Driver/Vista_64/{SUBFOLDER}/ax88772_amd64.cat: missing, named by "
-     "CatalogFile.NTamd64 in Ax88772.inf: the driver package is not signed"),
+    ("DpinstSubfolderWithoutCatalog", remove(f"Vista_64/{SUBFOLDER}/ax88772_amd64.cat"), 1, [
+        f"warning Driver/Vista_64/{SUBFOLDER}/ax88772_amd64.cat: missing, named by "
+        "CatalogFile.NTamd64 in Ax88772.inf: the driver package is not signed",
+        f"error   Driver/Vista_64/{SUBFOLDER}/Ax88772.inf: {KERNEL_64}"]),
     ("DpinstSubfolderSearchedBelow", write(f"Driver/Vista_64/{SUBFOLDER}/more/other.inf", b";"), 1,
      f"error   Driver/Vista_64/{SUBFOLDER}/more/other.inf: not an INF file: it has no [Version] "
      "section"),
     ("DpinstSubfolderMissing", remove(f"Vista_64/{SUBFOLDER}"), 1,
      f"error   Driver/Vista_64/dpinst.xml: names the subfolder {SUBFOLDER}, which is not below "
      "Vista_64"),
+    ("AttestationSignedInVista64",
+     lambda package: resign("Vista_64", SUBFOLDER, signer=ATTESTATION)(package), 0,
+     [f"warning Driver/Vista_64/{inf}: {ATTESTED}" for inf in
+      ("Ax88772.inf", f"{SUBFOLDER}/Ax88772.inf")]),
+    ("AttestationSignedInVista32",
+     lambda package: resign("Vista_32", signer=ATTESTATION)(package), 0,
+     "warning Driver/Vista_32/Ax88772.inf: warns on Vista, 7 (Windows warns that the driver is "
+     "unsigned, altered or its publisher cannot be verified, and an administrator can go on: "
+     f"{ATTESTATION_RULE}); fails on 8, 8.1 (its kernel driver ax88772.sys does not load, code "
+     f"52: {ATTESTATION_RULE}); installs on 10"),
+    ("SectionFromIncludedSystemInf",
+     edit("Vista_64/Ax88772.inf", X64_INSTALL_COPIES, "Include = mdmcpq.inf\r\nNeeds = "
+          "FakeModemCopyFileSection\r\n" + X64_INSTALL_COPIES.replace(
+              "CopyFiles", "CopyFiles = FakeModemCopyFileSection\r\nCopyFiles", 1)), 0,
+     "ok      Driver/Vista_64/Ax88772.inf: [AX88772.Ndi.NTamd64] copies "
+     "[FakeModemCopyFileSection] from the system's mdmcpq.inf, which Include= names"),
+    ("FileFromWindowsLayout",
+     chain(edit("Vista_64/Ax88772.inf", "[AX88772.CopyFiles]\r\n",
+                "[AX88772.CopyFiles]\r\nusbser.sys\r\n"),
+           edit("Vista_64/Ax88772.inf", "DriverVer", "LayoutFile  = layout.inf\r\nDriverVer")),
+     0, "ok      Driver/Vista_64/Ax88772.inf: usbser.sys comes from Windows' own installation "
+     "source, which LayoutFile=layout.inf names"),
     ("StringsOnlyLocalised", edit("Vista_64/Ax88772.inf", "[Strings]", "[Strings.0409]"), 0,
      ALL_X64_FILES),
     ("StringKeyInOtherCase", edit("Vista_64/Ax88772.inf", "CoInstaller        =",
@@ -313,12 +368,17 @@ ROWS = [
     ("StringUndefined", edit("Vista_64/Ax88772.inf", "CoInstaller        =", "Installer ="), 1, [
         "error   Driver/Vista_64/amd64/wdf/%CoInstaller%: missing, named in "
         "[SourceDisksFiles.amd64] of Ax88772.inf",
-        "error   Driver/Vista_64/Ax88772.inf: %CoInstaller% is defined in no [Strings] section, "
-        "so the setup library has no value for it"]),
+        "warning Driver/Vista_64/Ax88772.inf: %CoInstaller% is defined in no [Strings] section: "
+        "Windows shows \"%CoInstaller%\" where its text belongs"]),
     ("CabinetLacksFile",
      write("Driver/Vista_32/x86/panel.cab", cabinet({"other.cpl": b"another panel\n"})), 1,
      "error   Driver/Vista_32/x86/ax88772.cpl: missing, named in [SourceDisksFiles.x86] of "
      "Ax88772.inf"),
+    ("CabinetNameInUtf8",
+     chain(write("Driver/Vista_32/x86/panel.cab", cabinet({"Bedienfeld-\u00e4.cpl": b"panel\n"})),
+           edit("Vista_32/Ax88772.inf", "ax88772.cpl", "Bedienfeld-\u00e4.cpl")), 0,
+     "ok      Driver/Vista_32/x86/panel.cab: Bedienfeld-\u00e4.cpl is in the cabinet, named in "
+     "[SourceDisksFiles.x86] of Ax88772.inf"),
     ("DiskPathUpAndBack", edit("Win2000_WinXP/Ax88772.inf", ",,,\\x86\r\n2",
                                ",,,..\\Win2000_WinXP\\x86\r\n2"), 0,
      "ok      Driver/Win2000_WinXP/Ax88772.inf: all 2 files it copies on x86 are present"),
@@ -361,10 +421,13 @@ class PackageCheck(unittest.TestCase):
     def setUpClass(cls):
         cls.scratch = tempfile.mkdtemp(prefix="qb7-check-")
         cls.base = os.path.join(cls.scratch, "base")
-        global SIGNER
+        global SIGNER, ROOTS
         os.makedirs(os.path.join(cls.scratch, "keys"))
-        SIGNER = Signer(os.path.join(cls.scratch, "keys"))
-        write_package(cls.base, INSTALLERS, (SIGNER.cert, SIGNER.key))
+        authorities = Authorities(os.path.join(cls.scratch, "keys"))
+        SIGNER, ROOTS = authorities.signer("whql")[:2], authorities.roots
+        global ATTESTATION
+        ATTESTATION = authorities.signer("attestation")[:2]
+        write_package(cls.base, INSTALLERS, SIGNER)
 
     @classmethod
     def tearDownClass(cls):
@@ -374,7 +437,8 @@ class PackageCheck(unittest.TestCase):
         package = os.path.join(tempfile.mkdtemp(dir=self.scratch), "vendor's package (1)")
         shutil.copytree(self.base, package)
         arguments = change(package) or []
-        run = subprocess.run([CHECKER, *arguments, package], capture_output=True, text=True)
+        run = subprocess.run([CHECKER, "--roots", ROOTS, *arguments, package],
+                             capture_output=True, text=True)
         lines = [line.strip().replace(package, "{package}") for line in run.stdout.splitlines()]
         return run.returncode, lines, run.stdout + run.stderr
 
@@ -392,6 +456,30 @@ class PackageCheck(unittest.TestCase):
                 verdict = "accepted" if status == 0 else "refused"
                 self.assertTrue(lines[-1].startswith(f"Driver package {verdict}:"), output)
 
+    def test_json_report(self):
+        """--json prints what --report writes, also for a refused package."""
+        report = os.path.join(self.scratch, "report.json")
+        returncode, _, output = self.check(lambda package: (
+            remove("Vista_64/ax88772_amd64.cat")(package) or ["--json", "--report", report]))
+        with open(report) as file:
+            self.assertEqual(json.load(file), json.loads(output))
+        printed = json.loads(output)
+        self.assertEqual((returncode, printed["verdict"], printed["errors"]), (1, "refused", 1))
+        self.assertIn({"level": "error", "file": "Driver/Vista_64/Ax88772.inf",
+                       "text": KERNEL_64}, printed["lines"])
+        drivers = {driver["inf"]: driver for driver in printed["drivers"]}
+        self.assertEqual({key: drivers["Driver/Vista_64/Ax88772.inf"][key]
+                          for key in ("catalog", "kind", "windows")},
+                         {"catalog": None, "kind": "missing", "windows": dict.fromkeys(
+                             ("Vista", "7", "8", "8.1", "10", "11"), "fails")})
+        xp = drivers["Driver/WinXP_64/Ax88772.inf"]
+        self.assertEqual((xp["kind"], xp["file_hashes"], xp["kernel_files"], xp["windows"]), (
+            "whql", ["sha1"], [{"file": "Driver/WinXP_64/amd64/ax88772.sys",
+                                "embedded_kinds": []}], {"XP x64": "installs"}))
+        self.assertEqual({key: xp["signatures"][0][key] for key in ("signer", "digest",
+                                                                      "timestamp")},
+                         {"signer": "Microsoft Windows Hardware Compatibility Publisher",
+                          "digest": "sha1", "timestamp": None})
 
 if __name__ == "__main__":
     SAMPLE = sys.argv.pop(1)

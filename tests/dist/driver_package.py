@@ -111,8 +111,9 @@ DPINST_XML = f"""<?xml version="1.0" encoding="utf-8"?>
 def cabinet(files):
     """A cabinet holding `files` (name to bytes) uncompressed in one folder, laid out as the
     cabinet format documents it: header, folder entry, file entries, one data block."""
-    entries = b"".join(struct.pack("<IIHHHH", len(data), offset, 0, 0x5821, 0, 0x20) +
-                       name.encode("ascii") + b"\0"
+    # A name outside ASCII goes in as UTF-8 with the attribute that says so (0x80).
+    entries = b"".join(struct.pack("<IIHHHH", len(data), offset, 0, 0x5821, 0,
+                                   0x20 if name.isascii() else 0xA0) + name.encode() + b"\0"
                        for name, data, offset in zip(files, files.values(), offsets(files)))
     data = b"".join(files.values())
     start = 36 + 8 + len(entries)

@@ -14,8 +14,10 @@
 # Signing (Authenticode, SHA-256): SIGN_CERT and SIGN_KEY (PEM), or SIGN_PKCS12; SIGN_PASS
 # unlocks the key, SIGN_URL is the vendor's address shown with the signature, TIMESTAMP_URL an
 # RFC 3161 time stamp server (none without it), SIGN_CAFILE the certificate authority the
-# signature is verified against when it is not among the system's. A signed medium is a
-# release: the sample's stand-in installers are refused on it.
+# program's signature is verified against when it is not among the system's. A signed medium is
+# a release: the sample's stand-in installers are refused on it. The package's catalogs are
+# judged as Windows judges them; CATALOG_CAFILE adds authorities Windows trusts that Debian does
+# not carry.
 #
 # The same sources give the same bytes: every date on the medium is SOURCE_DATE_EPOCH, by
 # default the time of the last commit.
@@ -38,8 +40,11 @@ for file in "${medium_files[@]}"; do
 done
 release=()
 [ -n "${SIGN_PKCS12:-}${SIGN_CERT:-}${SIGN_KEY:-}" ] && release=(--release)
-"$here/dist/check_package.py" "${release[@]}" -- "$package"
-"$here/dist/sign.sh" --check
+# The check's report for machines goes beside OUTPUT_DIR (build/package-report.json), also when
+# the package is refused.
+"$here/check_package.py" "${release[@]}" --report "$(dirname -- "$out")/package-report.json" \
+  -- "$package"
+"$here/sign.sh" --check
 package=$(cd -- "$package" && pwd)
 
 if [ -z "${SOURCE_DATE_EPOCH:-}" ] &&
@@ -59,11 +64,11 @@ mkdir -p "$medium" "$made"
 
 # The build links the program stripped already; strip would stamp the time into it again.
 cp "$build/ui/$program" "$made/$program"
-"$here/dist/sign.sh" "$made/$program"
+"$here/sign.sh" "$made/$program"
 cp "$made/$program" "$medium/"
 # The four folders as the package spells them; links inside the package become what they point
 # to (the check refused any that lead out of it).
-"$here/dist/package_tree.py" "$package" "$medium"
+"$here/package_tree.py" "$package" "$medium"
 # The one file of the medium the builder writes itself; Windows reads it with CRLF line ends.
 printf '%s\r\n' '[AutoRun]' "open=$program" "icon=$program,0" "label=$volume_label" \
   >"$medium/autorun.inf"
@@ -73,7 +78,7 @@ find "$medium" -type d -exec chmod 755 {} +
 find "$medium" -type f -exec chmod 644 {} +
 find "$medium" -exec touch -h -d "@$SOURCE_DATE_EPOCH" {} +
 
-"$here/dist/medium_zip.py" "$medium" "$made/$zip_file"
+"$here/medium_zip.py" "$medium" "$made/$zip_file"
 
 iso_date=$(date -d "@$SOURCE_DATE_EPOCH" +%Y%m%d%H%M%S00)
 # Every date given here; xorriso would only note SOURCE_DATE_EPOCH besides. Names are read as
@@ -90,7 +95,7 @@ if ! log=$(env -u SOURCE_DATE_EPOCH xorriso -no_rc -report_about WARNING \
   exit 1
 fi
 
-if ! "$here/dist/medium_readback.py" "$package" "$medium" "$made/$zip_file" "$made/$iso_file"; then
+if ! "$here/medium_readback.py" "$package" "$medium" "$made/$zip_file" "$made/$iso_file"; then
   echo "the medium does not read back as the package: no medium written" >&2
   exit 1
 fi

@@ -1,16 +1,24 @@
 #!/usr/bin/python3
-"""Usage: check_package.py [--release] PACKAGE
+"""Usage: check_package.py [--release] [--json] [--report FILE] [--roots FILE]
+                        [--catalog-cafile FILE] PACKAGE
 
 Checks a driver package before it goes on a medium: PACKAGE/Driver must hold the four folders the
 setup program enters, each with what its installer needs there, and every file below them must
 have a name the medium can hold. INF files are read as the setup library reads them and followed
 to the files they install, for the processor and the Windows versions the folder serves. Prints
 one line per check, what passed as well as what did not, each naming its file, and a verdict.
+Each INF, with its catalog and the embedded signatures of its kernel files, gets a verdict for
+every Windows its folder serves (windows_policy.py): one that fails on all of them is an error,
+one that fails on some, asks or warns is a warning that says so, and one that installs
+everywhere is an ok line.
 Exits 1 when there is an error; warnings alone let the package through. With --release the
 package goes on a signed medium, and the sample's stand-in installers are errors, not warnings.
-With SIGN_CAFILE set in the environment, the package's catalogs must be signed by that
-authority."""
+--json prints the report as one JSON object instead; --report writes that object to FILE as
+well, also when the package is refused. Catalogs are judged against Microsoft's roots, or the
+roots of a JSON list (--roots, CATALOG_ROOTS in the environment; for tests), and the
+authorities Debian carries, with more from a PEM file (--catalog-cafile, CATALOG_CAFILE)."""
 import argparse
+import json
 import os
 import struct
 import sys
@@ -18,11 +26,13 @@ import xml.etree.ElementTree as ElementTree
 from fnmatch import fnmatch
 
 from cabinet import cabinet_names
-from catalog import catalog_problems
+from catalog import Catalog
 from inf_file import ANSI, UTF16, UTF8_MARKED, Inf, decode_inf, field
-from inf_installs import cabinet_of, entries_for, follow, source_folder
+from inf_installs import cabinet_of, entries_for, follow, service_binaries, source_folder
 from medium_names import name_problems, path_problem, shown
 from package_tree import FOLDERS, driver_folders, find_file, find_path, medium_entries
+from signatures import embedded_signatures, trust_from
+from windows_policy import FAILS, INSTALLS, RULES, verdicts
 
 OK, WARNING, ERROR = "ok", "warning", "error"
 # The processor each folder's system has, as decorated section names spell it, and the oldest
@@ -43,8 +53,11 @@ INSTALLERS = {
     "Vista_64": ("DPInst64.exe", 0x8664, "x64"),
 }
 MACHINE_NAMES = {0x14C: "x86", 0x8664: "x64", 0x200: "Itanium", 0xAA64: "ARM64", 0x1C4: "ARM"}
-# A 64-bit Vista-family system loads only signed drivers; a 32-bit one asks and goes on.
-UNSIGNED_SEVERITY = {"Vista_32": WARNING, "Vista_64": ERROR}
+# The folders whose installer needs a catalog to install without a warning.
+CATALOG_FOLDERS = ("Vista_32", "Vista_64")
+SAYS_WHAT_IS_SEEN = ("publisher", "invalid", "logo")
+# Files a driver package may take from Windows' own installation source.
+SYSTEM_LAYOUT = "layout.inf"
 # The FileDescription in the version block of our stand-in (tools/dpinst_standin), which a copy
 # of the sample package carries too.
 STANDIN_MARKER = "QB7_LX450 test stand-in for the driver package installer".encode("utf-16-le")
@@ -53,16 +66,27 @@ BUILDER_FILES = ("QB7_LX450.exe", "autorun.inf")
 
 
 class Report:
-    def __init__(self, package):
-        self.package = package
+    def __init__(self, package, trust):
+        self.package, self.trust = package, trust
         self.lines = []
+        self.drivers = []
+
+    def relative(self, path):
+        return shown(path if path == self.package else os.path.relpath(path, self.package))
 
     def add(self, severity, path, text):
-        relative = path if path == self.package else os.path.relpath(path, self.package)
-        self.lines.append((severity, f"{severity:<8}{shown(relative)}: {text}"))
+        self.lines.append((severity, self.relative(path), text))
 
     def count(self, severity):
-        return sum(1 for line_severity, _ in self.lines if line_severity == severity)
+        return sum(1 for line in self.lines if line[0] == severity)
+
+    def machine_readable(self):
+        errors = self.count(ERROR)
+        return {"package": shown(self.package), "verdict": "refused" if errors else "accepted",
+                "errors": errors, "warnings": self.count(WARNING),
+                "lines": [{"level": level, "file": file, "text": text}
+                          for level, file, text in self.lines],
+                "drivers": self.drivers}
 
 
 class InfCheck:
@@ -76,6 +100,7 @@ class InfCheck:
         # Disk paths may go up with '..', but not out of the package's Driver folder.
         self.boundary = find_file(package, "Driver")
         self.name = os.path.basename(path)
+        self.services, self.kernel_names, self.from_windows = {}, set(), set()
 
     def add(self, severity, text, path=None):
         self.report.add(severity, path or self.path, text)
@@ -142,6 +167,8 @@ class InfCheck:
         else:
             wanted = self.followed_files()
         present, faults = self.find_sources(wanted, sources)
+        self.kernel_names = ({key for key in wanted if key.endswith(".sys")} | (
+            self.services.keys() & set(wanted))) - self.from_windows
         if not wanted:
             self.add(OK, f"copies no files on {self.processor}")
         elif faults == 0:
@@ -157,6 +184,8 @@ class InfCheck:
         present, faults = [], 0
         for key in sorted(wanted):
             name, copying = wanted[key]
+            if key not in sources and self.from_layout(name):
+                continue
             if key not in sources:
                 faults += 1
                 self.add(ERROR, f"[{copying}] copies {name}, which neither "
@@ -169,10 +198,24 @@ class InfCheck:
                 present.append(path)
         return present, faults
 
+    def from_layout(self, name):
+        """Whether the file comes from Windows' own installation source, after saying so."""
+        layouts = [value.strip().lower() for value in self.inf.values("Version", "LayoutFile")]
+        if SYSTEM_LAYOUT not in layouts:
+            return False
+        self.add(OK, f"{name} comes from Windows' own installation source, which "
+                 f"LayoutFile={SYSTEM_LAYOUT} names")
+        self.from_windows.add(name.lower())
+        return True
+
     def followed_files(self):
         installs = follow(self.inf, self.processor, self.oldest, self.newest)
         for problem in installs.problems:
             self.add(ERROR, problem)
+        for listed, included, copying in installs.from_system:
+            self.add(OK, f"[{copying}] copies [{listed}] from the system's "
+                     f"{' or '.join(included)}, which Include= names")
+        self.services = service_binaries(self.inf, installs)
         oldest = follow(self.inf, self.processor, self.oldest, self.oldest)
         if not oldest.models:
             version = ".".join(map(str, self.oldest))
@@ -227,9 +270,11 @@ class InfCheck:
         return False
 
     def check_strings(self):
+        # The setup library documents that every token must be defined, not that an undefined
+        # one stops it; that the token's own text stands is not confirmed there.
         for token in sorted(self.inf.undefined, key=str.lower):
-            self.add(ERROR, f"%{token}% is defined in no [Strings] section, so the setup "
-                     "library has no value for it")
+            self.add(WARNING, f"%{token}% is defined in no [Strings] section: Windows shows "
+                     f"\"%{token}%\" where its text belongs")
 
 
 def pe_header(path):
@@ -299,37 +344,126 @@ def catalog_named(inf, processor):
     return None
 
 
-def check_catalog(check, members):
-    """The catalog the INF names must be a signed one that lists the INF and `members` with the
-    hashes Windows computes, signed by SIGN_CAFILE's authority when that is set. A 2000/XP folder
-    needs no catalog; one it has is checked all the same."""
-    required = check.folder_name in UNSIGNED_SEVERITY
-    severity = UNSIGNED_SEVERITY.get(check.folder_name, WARNING)
+def read_catalog(check, members):
+    """(the catalog, its path, whether it lists the INF and `members` as they are) for the
+    catalog the INF names; (None, path or None, False) when there is none to read. A catalog
+    that is missing, empty or does not cover the files is a warning: the verdicts say what
+    Windows makes of it."""
     named = catalog_named(check.inf, check.processor)
+    required = check.folder_name in CATALOG_FOLDERS
     if named is None:
         if required:
-            check.add(severity, f"names no catalog file (CatalogFile.NT{check.processor}, "
+            check.add(WARNING, f"names no catalog file (CatalogFile.NT{check.processor}, "
                       "CatalogFile.NT or CatalogFile in [Version]): the driver package is not "
                       "signed")
-        return
-    key, catalog = named
-    path = find_file(check.folder, catalog)
+        return None, None, False
+    key, catalog_name = named
+    path = find_file(check.folder, catalog_name)
     named_by = f"named by {key} in {check.name}"
     if path is None:
         if required:
-            check.add(severity, f"missing, {named_by}: the driver package is not signed",
-                      os.path.join(check.folder, catalog))
-        return
+            check.add(WARNING, f"missing, {named_by}: the driver package is not signed",
+                      os.path.join(check.folder, catalog_name))
+        return None, os.path.join(check.folder, catalog_name), False
     if os.path.getsize(path) == 0:
         if required:
             check.add(WARNING, f"empty, {named_by}: it signs nothing", path)
-        return
-    problems = catalog_problems(path, [check.path] + members, os.environ.get("SIGN_CAFILE"))
+        return None, path, False
+    catalog = Catalog(path, check.report.trust)
+    problems = catalog.problems([check.path] + members)
     for problem in problems:
-        check.add(severity, problem, path)
+        check.add(WARNING, problem, path)
     if not problems:
         check.add(OK, f"catalog file {named_by}: lists it and the "
                   f"{counted(len(members), 'file')} it copies from outside cabinets", path)
+    if catalog.problem is None:
+        check.add(OK, catalog_summary(catalog), path)
+    return catalog, path, not problems
+
+
+def signature_text(signature):
+    stamp = f"time-stamped {signature.timestamp:%Y-%m-%d}" if signature.timestamp else \
+        "no time stamp"
+    text = (f"{'nested ' if signature.nested else ''}{signature.kind} signature by "
+            f"{signature.signer or 'an unnamed signer'} ({signature.digest}, certificate issued "
+            f"{signature.issued:%Y-%m-%d}, {stamp}" if signature.issued else
+            f"{signature.kind} signature ({signature.digest}")
+    return text + (f"; it does not count: {signature.problem})" if signature.problem else ")")
+
+
+def catalog_summary(catalog):
+    signatures = "; ".join(map(signature_text, catalog.signatures)) or "no signature: unsigned"
+    return (f"{signatures}; file hashes {', '.join(catalog.file_hashes) or 'none'}; OSAttr "
+            f"{', '.join(catalog.os_attributes) or 'none'}")
+
+
+def kernel_files(check, present):
+    """(name, path or None, whether it starts at boot) of each kernel file the INF installs from
+    the package: the .sys files it copies and the service binaries among them. A file in a
+    cabinet has no path."""
+    paths = {os.path.basename(path).lower(): path for path in present}
+    return [(name, paths.get(name), check.services.get(name) == 0)
+            for name in sorted(check.kernel_names)]
+
+
+def judge_driver(check, present):
+    """The INF's verdict on every Windows its folder serves, from its catalog and its kernel
+    files' embedded signatures: a line for people and an entry of the machine report."""
+    catalog, catalog_path, covered = read_catalog(check, present)
+    trust = check.report.trust
+    kernel = []
+    for name, path, boot in kernel_files(check, present):
+        embedded = embedded_signatures(path, trust) if path else []
+        kernel.append((name, path, embedded, boot))
+        if path:
+            check.add(OK, "kernel driver; embedded signature: " + (
+                "; ".join(map(signature_text, embedded)) or "none"), path)
+    signatures = catalog.signatures if catalog else []
+    windows = verdicts(check.folder_name, signatures, covered,
+                       [(name, covered, embedded, boot) for name, _, embedded, boot in kernel])
+    add_verdict_line(check, windows)
+    present_catalog = catalog_path if catalog_path and os.path.exists(catalog_path) else None
+    check.report.drivers.append({
+        "folder": check.folder_name, "inf": check.report.relative(check.path),
+        "catalog": check.report.relative(present_catalog) if present_catalog else None,
+        # An empty file is no catalog either.
+        "kind": catalog.kind if catalog else "not-a-catalog" if present_catalog else "missing",
+        "signatures": [signature.report() for signature in signatures],
+        "file_hashes": catalog.file_hashes if catalog else [],
+        "os_attributes": catalog.os_attributes if catalog else [],
+        "kernel_files": [{"file": check.report.relative(path) if path else name,
+                          "embedded_kinds": [s.kind for s in embedded]}
+                         for name, path, embedded, _ in kernel],
+        "windows": {name: verdict for name, (verdict, _, _) in windows.items()}})
+
+
+def add_verdict_line(check, windows):
+    """One line: ok when it installs everywhere, an error when it fails everywhere, else a
+    warning; each group of Windows with the same outcome named, with what the user meets and
+    the rule."""
+    groups = {}
+    for name, outcome in windows.items():
+        groups.setdefault(outcome, []).append(name)
+    found = {verdict for verdict, _, _ in windows.values()}
+    if found == {INSTALLS}:
+        check.add(OK, f"installs on {', '.join(windows)}")
+        return
+    parts = []
+    for (verdict, seen, rule), names in groups.items():
+        # The rules of the installer's own questions say what the user meets.
+        said = RULES[rule][0] if rule in SAYS_WHAT_IS_SEEN else f"{seen}: {RULES[rule][0]}"
+        why = "" if verdict == INSTALLS else f" ({said})"
+        parts.append(f"{verdict} on {', '.join(names)}{why}")
+    if found == {FAILS}:
+        everywhere = f"fails on every Windows {check.folder_name} serves"
+        if len(groups) == 1:
+            (_, seen, rule), names = next(iter(groups.items()))
+            parts = [f"{everywhere} ({', '.join(names)}): {seen}: {RULES[rule][0]}"]
+        else:
+            parts.insert(0, everywhere)
+        check.add(ERROR, ": ".join(parts[:1]) + "".join(f"; {part}" for part in parts[1:]))
+    else:
+        check.add(WARNING, "; ".join(parts))
 
 
 def infs_in(folder):
@@ -385,8 +519,7 @@ def check_vista_folder(report, package, folder, folder_name, release):
     for inf_path in infs:
         check = InfCheck(report, package, folder_name, inf_path)
         if check.read(xp=False):
-            members = check.check_files()
-            check_catalog(check, members)
+            judge_driver(check, check.check_files())
             check.check_strings()
 
 
@@ -398,7 +531,7 @@ def check_inf_folder(report, package, folder, folder_name):
     check = InfCheck(report, package, folder_name, inf_path)
     if check.read(xp=True):
         check.check_install_section()
-        check_catalog(check, check.check_files())
+        judge_driver(check, check.check_files())
         check.check_strings()
 
 
@@ -434,8 +567,8 @@ def check_outside(report, package):
             report.add(WARNING, path, "outside the four driver folders: not on the medium")
 
 
-def check_package(package, release):
-    report = Report(package)
+def check_package(package, release, trust):
+    report = Report(package, trust)
     if not os.path.isdir(package):
         report.add(ERROR, package, "no such folder")
         return report
@@ -464,17 +597,29 @@ def counted(number, noun):
 def main():
     parser = argparse.ArgumentParser(usage=__doc__.splitlines()[0][7:])
     parser.add_argument("--release", action="store_true")
+    parser.add_argument("--json", action="store_true")
+    parser.add_argument("--report")
+    parser.add_argument("--roots", default=os.environ.get("CATALOG_ROOTS") or None)
+    parser.add_argument("--catalog-cafile", default=os.environ.get("CATALOG_CAFILE") or None)
     parser.add_argument("package")
     arguments = parser.parse_args()
     package = os.path.abspath(arguments.package)
+    report = check_package(package, arguments.release,
+                           trust_from(arguments.roots, arguments.catalog_cafile))
+    machine = report.machine_readable()
+    if arguments.report:
+        with open(arguments.report, "w") as file:
+            json.dump(machine, file, indent=1)
+            file.write("\n")
+    if arguments.json:
+        print(json.dumps(machine, indent=1))
+        return 1 if machine["errors"] else 0
     print(f"Checking the driver package in {shown(package)}")
-    report = check_package(package, arguments.release)
-    for _, line in report.lines:
-        print(f"  {line}")
+    for severity, file, text in report.lines:
+        print(f"  {severity:<8}{file}: {text}")
     errors, warnings, passed = report.count(ERROR), report.count(WARNING), report.count(OK)
-    verdict = "refused" if errors else "accepted"
-    print(f"Driver package {verdict}: {counted(errors, 'error')}, {counted(warnings, 'warning')}, "
-          f"{counted(passed, 'check')} passed")
+    print(f"Driver package {machine['verdict']}: {counted(errors, 'error')}, "
+          f"{counted(warnings, 'warning')}, {counted(passed, 'check')} passed")
     return 1 if errors else 0
 
 

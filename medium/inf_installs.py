@@ -12,11 +12,14 @@ DECORATION = re.compile(r"nt(x86|amd64|ia64|arm64|arm)?(?:\.(\d*))?(?:\.(\d*))?(
 
 class Installs:
     """The files an INF copies: lower-case name to (name, the section that copies it), the
-    models sections followed, and what could not be followed."""
+    models sections and install sections followed, the file lists taken from system INFs that
+    Include= names ((list, system INFs, the install section)), and what could not be followed."""
 
     def __init__(self):
         self.files = {}
         self.models = []
+        self.sections = []
+        self.from_system = []
         self.problems = []
 
 
@@ -85,19 +88,28 @@ def follow_install(inf, installs, name, processor, models):
         installs.problems.append(f"[{models}] names install section {name}, but there is no "
                                  f"[{name}.NT{processor}], [{name}.NT] or [{name}]")
         return
+    if section not in installs.sections:
+        installs.sections.append(section)
+    # Sections the INF takes from system INFs (Include=, with Needs= naming them).
+    included = [name.strip() for value in inf.values(section, "Include")
+                for name in value.split(",") if name.strip()]
     for part in (section, f"{section}.CoInstallers", f"{section}.Services"):
         for value in inf.values(part, "CopyFiles"):
             for item in (text.strip() for text in value.split(",")):
-                copy_files(inf, installs, item, inf.section(part))
+                copy_files(inf, installs, item, inf.section(part), included)
 
 
-def copy_files(inf, installs, item, copying):
+def copy_files(inf, installs, item, copying, included=()):
     """One CopyFiles item: @file, or a file-list section whose entries name destination and,
-    when it differs, source."""
+    when it differs, source; a list the INF lacks may come from a system INF it includes."""
     if item.startswith("@"):
         installs.files.setdefault(item[1:].lower(), (item[1:], copying))
         return
     if not item:
+        return
+    if inf.section(item) is None and included:
+        if (item, tuple(included), copying) not in installs.from_system:
+            installs.from_system.append((item, tuple(included), copying))
         return
     if inf.section(item) is None:
         installs.problems.append(f"[{copying}] copies the file list [{item}], which is not "
@@ -132,3 +144,19 @@ def cabinet_of(disk_fields):
     """The cabinet the disk's tag-or-cab-file field names, or None for a tag file or none."""
     name = field(disk_fields, 1).strip()
     return name if name.lower().endswith(".cab") else None
+
+
+def service_binaries(inf, installs):
+    """The file names, in lower case, of the kernel drivers the followed install sections'
+    .Services sections add (ServiceBinary of each AddService's service-install section), each
+    with its StartType (0: boot start), None where it has none that is a number."""
+    names = {}
+    for section in installs.sections:
+        for value in inf.values(f"{section}.Services", "AddService"):
+            service = field(value.split(","), 2).strip()
+            starts = [text.strip() for text in inf.values(service, "StartType")] if service else []
+            number = starts and re.fullmatch(r"0x[0-9a-f]+|[0-9]+", starts[0], re.I)
+            start = int(starts[0], 0) if number else None
+            for binary in inf.values(service, "ServiceBinary") if service else []:
+                names[binary.replace("/", "\\").rsplit("\\", 1)[-1].strip().lower()] = start
+    return names
