@@ -21,6 +21,13 @@ make_prefix() {
   local fonts='HKCU\Software\Wine\Fonts\Replacements'
   "$loader" reg add "$fonts" /v "Courier New" /d "Liberation Mono" /f >/dev/null 2>&1
   "$loader" reg add "$fonts" /v "MS Sans Serif" /d "Liberation Sans" /f >/dev/null 2>&1
+  # The Japanese, Chinese and Korean dialog fonts, by monospaced fonts that tools/install-deps.sh
+  # installs.
+  local face
+  for face in "MS Gothic=IPAGothic" "NSimSun=WenQuanYi Zen Hei Mono" \
+    "MingLiU=WenQuanYi Zen Hei Mono" "GulimChe=NanumGothicCoding"; do
+    "$loader" reg add "$fonts" /v "${face%%=*}" /d "${face#*=}" /f >/dev/null 2>&1
+  done
   # Caption buttons are glyphs of Wine's Marlett font (Debian's fonts-wine). This Wine does not
   # load the fonts of its own data folder, only those of the prefix's Fonts folder; without it
   # every close box shows a stray "r".
