@@ -21,11 +21,13 @@ make_prefix() {
   local fonts='HKCU\Software\Wine\Fonts\Replacements'
   "$loader" reg add "$fonts" /v "Courier New" /d "Liberation Mono" /f >/dev/null 2>&1
   "$loader" reg add "$fonts" /v "MS Sans Serif" /d "Liberation Sans" /f >/dev/null 2>&1
-  # The Japanese, Chinese and Korean dialog fonts, by monospaced fonts that tools/install-deps.sh
-  # installs.
+  # The Japanese, Chinese and Korean dialog fonts, by the fonts tools/install-deps.sh installs:
+  # monospaced for the program's templates, and for the fonts Wine links its own message box and
+  # caption font to for those scripts.
   local face
   for face in "MS Gothic=IPAGothic" "NSimSun=WenQuanYi Zen Hei Mono" \
-    "MingLiU=WenQuanYi Zen Hei Mono" "GulimChe=NanumGothicCoding"; do
+    "MingLiU=WenQuanYi Zen Hei Mono" "GulimChe=NanumGothicCoding" "MS UI Gothic=IPAPGothic" \
+    "SimSun=WenQuanYi Zen Hei" "PMingLiU=WenQuanYi Zen Hei" "Gulim=NanumGothicCoding"; do
     "$loader" reg add "$fonts" /v "${face%%=*}" /d "${face#*=}" /f >/dev/null 2>&1
   done
   # Caption buttons are glyphs of Wine's Marlett font (Debian's fonts-wine). This Wine does not
