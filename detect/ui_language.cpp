@@ -10,10 +10,14 @@ struct SpokenLanguage {
 };
 
 const SpokenLanguage kSpokenLanguages[] = {
-    {kLanguageGerman, 1252},           {kLanguageFrench, 1252},
-    {kLanguageSpanish, 1252},          {kLanguagePortugueseBrazil, 1252},
-    {kLanguageRussian, 1251},          {kLanguageJapanese, 932},
-    {kLanguageChineseSimplified, 936}, {kLanguageChineseTraditional, 950},
+    {kLanguageGerman, 1252},
+    {kLanguageFrench, 1252},
+    {kLanguageSpanish, 1252},
+    {kLanguagePortugueseBrazil, 1252},
+    {kLanguageRussian, 1251},
+    {kLanguageJapanese, 932},
+    {kLanguageChineseSimplified, 936},
+    {kLanguageChineseTraditional, 950},
     {kLanguageKorean, 949},
 };
 

@@ -9,8 +9,9 @@
 
 #include "../detect/late_function.h"
 
-// Every function the program looks up at run time, the user's interface language included. Those of setupapi.dll and cfgmgr32.dll
-// are found only while the caller holds the library, loaded with LoadSystemLibrary.
+// Every function the program looks up at run time, the user's interface language included. Those of
+// setupapi.dll and cfgmgr32.dll are found only while the caller holds the library, loaded with
+// LoadSystemLibrary.
 enum LateFunctionId {
   SET_DLL_DIRECTORY,
   SET_DEFAULT_DLL_DIRECTORIES,

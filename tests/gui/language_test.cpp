@@ -61,8 +61,8 @@ std::string WideText(HWND window) {
 class ProgramResources {
  public:
   explicit ProgramResources(LANGID language)
-      : module_(LoadLibraryExA(ToWindowsPath(QB7_GUI_EXE).c_str(), nullptr,
-                               LOAD_LIBRARY_AS_DATAFILE)),
+      : module_(
+            LoadLibraryExA(ToWindowsPath(QB7_GUI_EXE).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE)),
         language_(language) {}
   ~ProgramResources() {
     if (module_) FreeLibrary(module_);

@@ -40,8 +40,8 @@ TEST(ChooseUiLanguage, TakesTheUsersLanguageOnlyWhereTheCodePageWritesIt) {
       {0x0415, 1250, kLanguageEnglish},
   };
   for (const auto& row : kRows) {
-    SCOPED_TRACE(testing::Message() << std::hex << row.userLanguage << " on " << std::dec
-                                    << row.codePage);
+    SCOPED_TRACE(testing::Message()
+                 << std::hex << row.userLanguage << " on " << std::dec << row.codePage);
     EXPECT_EQ(row.shown, ChooseUiLanguage(row.userLanguage, row.codePage));
   }
 }

@@ -43,7 +43,7 @@ struct ProbeReport {
   ProbeMenuItem menuItems[kProbeMaxMenuItems];
   BOOL hasBigIcon;
   BOOL hasSmallIcon;
-  int shownIcon;  // a ProbeIcon
+  int shownIcon;     // a ProbeIcon
   int textFitCount;  // at most kProbeMaxControls
   ProbeTextFit textFits[kProbeMaxControls];
 };
