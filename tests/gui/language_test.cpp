@@ -40,7 +40,7 @@ const LanguageRow kLanguageRows[] = {
     {"GermanUiOnCyrillicCodePage", 0x0407, 1251, 0x0409},
 };
 
-// Names the row in test names and messages.
+// Names the row in messages and screenshots.
 void PrintTo(const LanguageRow& row, std::ostream* out) { *out << row.name; }
 
 std::string Utf8(const std::wstring& text) {
