@@ -1,5 +1,6 @@
 #include "dialog.h"
 
+#include "resources.h"
 #include "win_app.h"
 
 BEGIN_MESSAGE_MAP(CDialog, CWnd)
@@ -54,11 +55,13 @@ HWND CDialog::ChooseOwner() const {
 }
 
 INT_PTR CDialog::DoModal() {
+  const DLGTEMPLATE* dialogTemplate = AfxFindDialogTemplate(m_templateId);
+  if (!dialogTemplate) return -1;
   HWND owner = ChooseOwner();
   m_modalResult = -1;
   m_inModalLoop = true;
-  HWND hwnd = CreateDialogParamA(AfxGetInstanceHandle(), MAKEINTRESOURCEA(m_templateId), owner,
-                                 DialogProc, reinterpret_cast<LPARAM>(this));
+  HWND hwnd = CreateDialogIndirectParamA(AfxGetInstanceHandle(), dialogTemplate, owner, DialogProc,
+                                         reinterpret_cast<LPARAM>(this));
   if (!hwnd) return -1;
   bool disabledOwner = owner && IsWindowEnabled(owner);
   if (disabledOwner) EnableWindow(owner, FALSE);

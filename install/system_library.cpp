@@ -32,6 +32,7 @@ const LateFunction kLateFunctions[LATE_FUNCTION_COUNT] = {
     {kSetupLibrary, "SetupDiDestroyDeviceInfoList"},
     {kConfigManager, "CM_Get_DevNode_Status"},
     {kConfigManager, "CMP_WaitNoPendingInstallEvents"},
+    {kKernel, "GetUserDefaultUILanguage"},
 };
 
 bool SystemFolderPath(const char* fileName, char* path, size_t size) {

@@ -9,8 +9,9 @@
 
 #include "../detect/late_function.h"
 
-// Every function the install code looks up at run time. Those of setupapi.dll and cfgmgr32.dll
-// are found only while the caller holds the library, loaded with LoadSystemLibrary.
+// Every function the program looks up at run time, the user's interface language included. Those of
+// setupapi.dll and cfgmgr32.dll are found only while the caller holds the library, loaded with
+// LoadSystemLibrary.
 enum LateFunctionId {
   SET_DLL_DIRECTORY,
   SET_DEFAULT_DLL_DIRECTORIES,
@@ -33,6 +34,7 @@ enum LateFunctionId {
   SETUP_DI_DESTROY_DEVICE_INFO_LIST,
   CM_GET_DEVNODE_STATUS,
   CM_WAIT_NO_PENDING_INSTALL_EVENTS,
+  GET_USER_DEFAULT_UI_LANGUAGE,
   LATE_FUNCTION_COUNT
 };
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the tests and the sample run need, and the Japanese
-# locale, in which Wine uses the double-byte code page 932.
+# Installs every Debian package the build, the tests and the sample run need, and the locales of
+# the program's languages: Wine takes its code page and UI language from the locale a program is
+# started in (Japanese: the double-byte code page 932), and falls back to English without it.
 # Idempotent: when everything is present it only checks and returns.
 #
 # A package mirror in the middle of a sync serves an index that does not match its release file
@@ -16,9 +17,12 @@ packages=(
   fonts-liberation fonts-wine locales python3 python3-pefile python3-asn1crypto osslsigncode
   xorriso openssl
   clang-14 libclang-rt-14-dev llvm-14 cppcheck clang-format-14
+  # Stand-ins for the Japanese, Chinese and Korean dialog fonts (MS Gothic, NSimSun, MingLiU,
+  # GulimChe), monospaced as they are; the test prefixes name them as replacements.
+  fonts-ipafont-gothic fonts-wqy-zenhei fonts-nanum-coding
 )
 
-locale=ja_JP.UTF-8
+locales=(de_DE fr_FR es_ES pt_BR ru_RU ja_JP zh_CN zh_TW ko_KR)
 update_tries=3
 update_pause=15
 
@@ -96,8 +100,14 @@ if [ ${#missing[@]} -gt 0 ]; then
   fi
 fi
 
-if ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
-  $sudo sed -i "s/^# *\($locale UTF-8\)/\1/" /etc/locale.gen
-  grep -q "^$locale UTF-8" /etc/locale.gen || echo "$locale UTF-8" | $sudo tee -a /etc/locale.gen >/dev/null
+missing_locales=()
+for name in "${locales[@]}"; do
+  locale -a 2>/dev/null | grep -qix "$name.utf8" || missing_locales+=("$name")
+done
+if [ ${#missing_locales[@]} -gt 0 ]; then
+  for name in "${missing_locales[@]}"; do
+    $sudo sed -i "s/^# *\($name.UTF-8 UTF-8\)/\1/" /etc/locale.gen
+    grep -q "^$name.UTF-8 UTF-8" /etc/locale.gen || echo "$name.UTF-8 UTF-8" | $sudo tee -a /etc/locale.gen >/dev/null
+  done
   $sudo locale-gen >/dev/null
 fi

@@ -1,6 +1,7 @@
 #include "install_notice.h"
 
 #include "resource.h"
+#include "resources.h"
 
 namespace {
 
@@ -38,8 +39,9 @@ class NoticeText {
   // second and the number in place of "%u".
   void AppendString(UINT id, const char* subject = "", const char* detail = "",
                     unsigned number = 0) {
-    char format[256];
-    LoadStringA(GetModuleHandleA(nullptr), id, format, sizeof format);
+    // Room for the longest string in a double-byte code page, where a character takes two bytes.
+    char format[512];
+    AfxLoadString(id, format, sizeof format);
     const char* texts[] = {subject, detail};
     size_t textsUsed = 0;
     for (const char* c = format; *c; ++c) {
@@ -93,10 +95,9 @@ void AppendAdapterLines(const InstallReport& report, NoticeText* text) {
   if (!line) return;
   text->Append("\n");
   text->AppendString(line, "", "", adapter.problem);
-  char meaning[256];
+  char meaning[512];
   if (adapter.state == ADAPTER_PROBLEM && adapter.problem < kProblemMeanings &&
-      LoadStringA(GetModuleHandleA(nullptr), IDS_PROBLEM_MEANING + adapter.problem, meaning,
-                  sizeof meaning) > 0) {
+      AfxLoadString(IDS_PROBLEM_MEANING + adapter.problem, meaning, sizeof meaning) > 0) {
     text->Append("\n");
     text->Append(meaning);
   }
@@ -124,7 +125,7 @@ UINT IconFor(const InstallReport& report) {
 
 void ShowInstallNotice(HWND owner, const InstallReport& report) {
   char caption[64];
-  LoadStringA(GetModuleHandleA(nullptr), IDS_STATUS_CAPTION, caption, sizeof caption);
+  AfxLoadString(IDS_STATUS_CAPTION, caption, sizeof caption);
   char buffer[kNoticeSize];
   NoticeText text(buffer, sizeof buffer);
   text.AppendString(MessageFor(report), report.subject, report.sectionsLookedFor, report.infLine);

@@ -5,6 +5,7 @@
 #include "about_dialog.h"
 #include "install_notice.h"
 #include "resource.h"
+#include "resources.h"
 #include "win_app.h"
 
 BEGIN_MESSAGE_MAP(InstallerDialog, CDialog)
@@ -56,7 +57,7 @@ void InstallerDialog::AddAboutMenuEntry() {
   HMENU menu = GetSystemMenu(m_hWnd, FALSE);
   if (!menu) return;
   char text[64];
-  if (LoadStringA(GetModuleHandleA(nullptr), IDS_ABOUT_MENU, text, sizeof text) <= 0) return;
+  if (AfxLoadString(IDS_ABOUT_MENU, text, sizeof text) <= 0) return;
   AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
   AppendMenuA(menu, MF_STRING, IDM_ABOUT, text);
 }

@@ -1,12 +1,16 @@
 // The framework's dispatch, seen from dialogs of its own inside this process: a handler that
 // asks for default processing and then shows a modal box keeps its request, whatever the
 // messages its window handles while the box shows ask for themselves; and OnInitDialog's answer
-// reaches the platform, which sets the focus itself only when asked to.
+// reaches the platform, which sets the focus itself only when asked to. And the resources it
+// finds in the chosen language, English where that language has none.
 #include <windows.h>
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "dialog.h"
 #include "resource.h"
+#include "resources.h"
 
 namespace {
 
@@ -103,6 +107,31 @@ TEST(FrameworkDispatch, FocusSetInOnInitDialogReturningFalseStays) {
   ASSERT_EQ(dialog.DoModal(), IDOK);
   ASSERT_NE(dialog.cancel, nullptr);
   EXPECT_EQ(dialog.focusWhenShown, dialog.cancel) << "Cancel lost the focus it was given";
+}
+
+std::string StringIn(LANGID language, UINT id, int size = 512) {
+  AfxSetResourceLanguage(language);
+  std::string text(size, 'x');
+  text.resize(AfxLoadString(id, &text[0], size));
+  return text;
+}
+
+const DLGTEMPLATE* TemplateIn(LANGID language, UINT id) {
+  AfxSetResourceLanguage(language);
+  return AfxFindDialogTemplate(id);
+}
+
+// Italian (0x0410) has no block: everything comes from the English one. German has its own.
+TEST(FrameworkResources, TakesTheChosenLanguageAndEnglishForWhatItLacks) {
+  const LANGID kEnglish = 0x0409, kGerman = 0x0407, kItalian = 0x0410;
+  EXPECT_EQ(StringIn(kItalian, IDS_INSTALL_OK), StringIn(kEnglish, IDS_INSTALL_OK));
+  EXPECT_NE(StringIn(kGerman, IDS_INSTALL_OK), StringIn(kEnglish, IDS_INSTALL_OK));
+  EXPECT_EQ(StringIn(kGerman, IDS_PROBLEM_MEANING + 1), "") << "a string no block has";
+  EXPECT_EQ(StringIn(kEnglish, IDS_INSTALL_OK, 5), "Inst") << "cut short to its buffer";
+  EXPECT_EQ(TemplateIn(kItalian, IDD_ABOUT), TemplateIn(kEnglish, IDD_ABOUT));
+  EXPECT_NE(TemplateIn(kGerman, IDD_ABOUT), TemplateIn(kEnglish, IDD_ABOUT));
+  EXPECT_NE(TemplateIn(kEnglish, IDD_ABOUT), nullptr);
+  AfxSetResourceLanguage(kEnglish);
 }
 
 }  // namespace

@@ -25,6 +25,18 @@ make_prefix() {
   local fonts='HKCU\Software\Wine\Fonts\Replacements'
   "$loader" reg add "$fonts" /v "Courier New" /d "Liberation Mono" /f >/dev/null 2>&1
   "$loader" reg add "$fonts" /v "MS Sans Serif" /d "Liberation Sans" /f >/dev/null 2>&1
+  # Wine's message boxes and captions ask for Tahoma, which falls back to Liberation Sans unless
+  # a Japanese font below is nearer; that would draw a backslash as a yen sign.
+  "$loader" reg add "$fonts" /v "Tahoma" /d "Liberation Sans" /f >/dev/null 2>&1
+  # The Japanese, Chinese and Korean dialog fonts, by the fonts tools/install-deps.sh installs:
+  # monospaced for the program's templates, and for the fonts Wine links its own message box and
+  # caption font to for those scripts.
+  local face
+  for face in "MS Gothic=IPAGothic" "NSimSun=WenQuanYi Zen Hei Mono" \
+    "MingLiU=WenQuanYi Zen Hei Mono" "GulimChe=NanumGothicCoding" "MS UI Gothic=IPAPGothic" \
+    "SimSun=WenQuanYi Zen Hei" "PMingLiU=WenQuanYi Zen Hei" "Gulim=NanumGothicCoding"; do
+    "$loader" reg add "$fonts" /v "${face%%=*}" /d "${face#*=}" /f >/dev/null 2>&1
+  done
   # Caption buttons are glyphs of Wine's Marlett font (Debian's fonts-wine). This Wine does not
   # load the fonts of its own data folder, only those of the prefix's Fonts folder; without it
   # every close box shows a stray "r".

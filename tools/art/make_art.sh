@@ -31,7 +31,8 @@ png_opts=(-strip -define 'png:exclude-chunk=date,time')
 # ---------------------------------------------------------------------------
 # Banner
 
-# A bold sans font that exists here; without one the banner has no text.
+# The banner shows the product name and the logo only: no words, so it serves every language
+# the program speaks. A bold sans font that exists here; without one the banner has no text.
 font=""
 if command -v fc-match >/dev/null; then
     for pattern in 'Liberation Sans:bold' 'DejaVu Sans:bold' 'sans:bold'; do
@@ -43,9 +44,9 @@ fi
 text=(-fill none)
 if [[ -n $font ]]; then
     text=(
-        -font "$font" -pointsize 16 -gravity West
-        -fill '#00000066' -annotate +79+2 'QB7-LX450 Network Adapter Setup'
-        -fill white       -annotate +78+1 'QB7-LX450 Network Adapter Setup'
+        -font "$font" -pointsize 22 -gravity West
+        -fill '#00000066' -annotate +87+2 'QB7-LX450'
+        -fill white       -annotate +86+1 'QB7-LX450'
         -gravity NorthWest
     )
 fi

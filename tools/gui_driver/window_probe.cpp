@@ -31,6 +31,11 @@ void CopyReport(const ProbeReport& report, WindowProbe* probe) {
   probe->hasBigIcon = report.hasBigIcon != FALSE;
   probe->hasSmallIcon = report.hasSmallIcon != FALSE;
   probe->shownIcon = static_cast<ShownIcon>(report.shownIcon);
+  probe->textFits.clear();
+  for (int i = 0; i < report.textFitCount && i < kProbeMaxControls; ++i) {
+    const ProbeTextFit& fit = report.textFits[i];
+    probe->textFits.push_back({fit.id, fit.needed, fit.room});
+  }
 }
 
 // Posts the request and waits for the probe's answer within the program.

@@ -2,7 +2,8 @@
 // refuses another process's window) and the window's icons (WM_GETICON is not passed between
 // processes). The probe DLL is hooked into the program's thread (SetWindowsHookEx,
 // WH_GETMESSAGE); the platform loads it there, it reads the state when asked and hands it back
-// through shared memory. It changes nothing in the program (only the SystemMenuGrant below
+// through shared memory. It also measures the controls' texts in their own fonts, which live in
+// the program's process. It changes nothing in the program (only the SystemMenuGrant below
 // does, when a test asks for it). It also tells which standard icon a message box shows, which
 // icon handles, private to each process, cannot.
 //
@@ -25,6 +26,14 @@ struct MenuItem {
   std::string text;
 };
 
+// A visible control's text, measured in the program with the control's font, and the room the
+// control has for it: its client area, less the frame a button draws around its text.
+struct TextFit {
+  int id = 0;
+  SIZE needed = {};
+  SIZE room = {};
+};
+
 // Which of the platform's standard icons a window's icon control shows.
 enum class ShownIcon { kNone, kError, kWarning, kInformation, kQuestion, kOther };
 
@@ -34,6 +43,7 @@ struct WindowProbe {
   bool hasBigIcon = false;
   bool hasSmallIcon = false;
   ShownIcon shownIcon = ShownIcon::kNone;
+  std::vector<TextFit> textFits;
 };
 
 // While it lives, every dialog of one thread of the program gets WS_SYSMENU just before that

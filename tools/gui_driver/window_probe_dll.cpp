@@ -61,6 +61,45 @@ BOOL CALLBACK FindShownIcon(HWND child, LPARAM context) {
   return icon == nullptr;
 }
 
+// What a control draws around its text, in pixels on each side: a push button its frame and
+// focus rectangle, a group box the line before its caption. Statics draw the text as it is.
+SIZE FrameAroundText(LONG style, bool isButton) {
+  if (!isButton) return {0, 0};
+  if ((style & BS_TYPEMASK) == BS_GROUPBOX) return {8, 0};
+  return {4, 3};
+}
+
+BOOL CALLBACK MeasureText(HWND child, LPARAM context) {
+  ProbeReport* report = reinterpret_cast<ProbeReport*>(context);
+  WCHAR text[512] = L"";
+  char className[16] = "";
+  GetClassNameA(child, className, sizeof className);
+  LONG style = GetWindowLongA(child, GWL_STYLE);
+  bool isButton = lstrcmpiA(className, "Button") == 0;
+  bool isTextStatic = lstrcmpiA(className, "Static") == 0 && (style & SS_TYPEMASK) <= SS_RIGHT;
+  if (!IsWindowVisible(child) || !(isButton || isTextStatic) ||
+      GetWindowTextW(child, text, 512) == 0 || report->textFitCount >= kProbeMaxControls) {
+    return TRUE;
+  }
+  RECT client;
+  GetClientRect(child, &client);
+  SIZE frame = FrameAroundText(style, isButton);
+  // A static wraps its text at the width it has; what does not fit then runs below it.
+  RECT measured = {0, 0, isButton ? 0 : client.right, 0};
+  UINT format = DT_CALCRECT | (isButton ? DT_SINGLELINE : DT_WORDBREAK | DT_EXPANDTABS);
+  if (isTextStatic && (style & SS_NOPREFIX)) format |= DT_NOPREFIX;
+  HDC dc = GetDC(child);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HGDIOBJ>(SendMessageA(child, WM_GETFONT, 0, 0)));
+  DrawTextW(dc, text, -1, &measured, format);
+  SelectObject(dc, old);
+  ReleaseDC(child, dc);
+  ProbeTextFit* fit = &report->textFits[report->textFitCount++];
+  fit->id = GetDlgCtrlID(child);
+  fit->needed = {measured.right, measured.bottom};
+  fit->room = {client.right - 2 * frame.cx, client.bottom - 2 * frame.cy};
+  return TRUE;
+}
+
 void Answer(HWND window, unsigned long request) {
   char name[64];
   wsprintfA(name, QB7_PROBE_REPORT_FORMAT, request);
@@ -73,6 +112,7 @@ void Answer(HWND window, unsigned long request) {
     DescribeSystemMenu(window, report);
     DescribeIcons(window, report);
     EnumChildWindows(window, FindShownIcon, reinterpret_cast<LPARAM>(&report->shownIcon));
+    EnumChildWindows(window, MeasureText, reinterpret_cast<LPARAM>(report));
     UnmapViewOfFile(view);
   }
   CloseHandle(mapping);

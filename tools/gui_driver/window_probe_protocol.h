@@ -11,7 +11,7 @@
 #define QB7_PROBE_REPORT_FORMAT "Local\\qb7_window_probe_report_%lu"
 #define QB7_PROBE_DONE_FORMAT "Local\\qb7_window_probe_done_%lu"
 
-enum { kProbeMaxMenuItems = 32, kProbeMaxItemText = 128 };
+enum { kProbeMaxMenuItems = 32, kProbeMaxItemText = 128, kProbeMaxControls = 24 };
 
 // Which of the platform's standard icons the window's icon control shows (message boxes).
 enum ProbeIcon {
@@ -30,13 +30,22 @@ struct ProbeMenuItem {
   char text[kProbeMaxItemText];
 };
 
+// A control's text measured with the control's own font, against the room the control gives it.
+struct ProbeTextFit {
+  int id;
+  SIZE needed;
+  SIZE room;
+};
+
 struct ProbeReport {
   BOOL hasSystemMenu;
   int menuItemCount;  // may exceed kProbeMaxMenuItems; only that many are described
   ProbeMenuItem menuItems[kProbeMaxMenuItems];
   BOOL hasBigIcon;
   BOOL hasSmallIcon;
-  int shownIcon;  // a ProbeIcon
+  int shownIcon;     // a ProbeIcon
+  int textFitCount;  // at most kProbeMaxControls
+  ProbeTextFit textFits[kProbeMaxControls];
 };
 
 #endif
