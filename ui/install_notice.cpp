@@ -1,5 +1,8 @@
 #include "install_notice.h"
 
+#include <cstring>
+
+#include "../install/system_library.h"
 #include "resource.h"
 
 namespace {
@@ -60,6 +63,34 @@ class NoticeText {
   size_t length_ = 0;
 };
 
+typedef DWORD(WINAPI* FormatMessageFn)(DWORD, LPCVOID, DWORD, DWORD, LPSTR, DWORD, va_list*);
+
+// "0x0000065B", with the system's words for the Windows error code it holds where it has some:
+// a plain code, or one wrapped as an HRESULT of the Win32 facility. The low word of any other
+// code, such as a crash's 0xC0000005, would be worded as an error it is not.
+void WordExitCode(uint32_t code, char* text, size_t size) {
+  char words[160] = "";
+  uint32_t kind = code >> 16;
+  auto formatMessage = LateFunctionOf<FormatMessageFn>(FORMAT_MESSAGE);
+  if ((kind == 0 || kind == 0x8007) && formatMessage) {
+    formatMessage(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                  code & 0xFFFF, 0, words, sizeof words, nullptr);
+  }
+  size_t length = strnlen(words, sizeof words - 1);
+  while (length && (words[length - 1] == '.' || static_cast<unsigned char>(words[length - 1]) <= ' ')) {
+    --length;
+  }
+  words[length] = '\0';
+  char hex[16];
+  wsprintfA(hex, "0x%08X", code);
+  NoticeText codeText(text, size);
+  codeText.Append(hex);
+  if (!length) return;
+  codeText.Append(" (");
+  codeText.Append(words);
+  codeText.Append(")");
+}
+
 UINT MessageFor(const InstallReport& report) {
   switch (report.outcome) {
     case INSTALL_FINISHED: return IDS_INSTALL_OK;
@@ -67,7 +98,8 @@ UINT MessageFor(const InstallReport& report) {
     case INSTALL_PATH_TOO_LONG: return IDS_FAIL_PATH_TOO_LONG;
     case INSTALL_FOLDER_MISSING: return IDS_FAIL_FOLDER_MISSING;
     case INSTALL_NOT_STARTED: return IDS_FAIL_NOT_STARTED;
-    case INSTALL_FAILED: return IDS_FAIL_INSTALLER_FAILED;
+    case INSTALL_FAILED:
+      return report.exitCodeUncountable ? IDS_FAIL_INSTALLER_CODE : IDS_FAIL_INSTALLER_FAILED;
     case INSTALL_PACKAGE_MISSING: return IDS_FAIL_PACKAGE_MISSING;
     case INSTALL_INF_REJECTED:
       return report.infLine ? IDS_FAIL_INF_REJECTED_AT_LINE : IDS_FAIL_INF_REJECTED;
@@ -87,7 +119,9 @@ void AppendAdapterLines(const InstallReport& report, NoticeText* text) {
       break;
     case ADAPTER_ABSENT: line = IDS_FOLLOW_UP_PLUG_IN; break;
     case ADAPTER_READY: line = IDS_ADAPTER_READY; break;
-    case ADAPTER_SETTING_UP: line = IDS_ADAPTER_SETTING_UP; break;
+    case ADAPTER_SETTING_UP:
+      line = report.infRoad ? IDS_ADAPTER_SETTING_UP_XP : IDS_ADAPTER_SETTING_UP;
+      break;
     case ADAPTER_PROBLEM: line = IDS_ADAPTER_PROBLEM; break;
   }
   if (!line) return;
@@ -113,6 +147,14 @@ void AppendFollowUps(const InstallReport& report, NoticeText* text) {
   if (report.outcome == INSTALL_FINISHED) AppendAdapterLines(report, text);
 }
 
+// Filled only after a failure or a device problem, with the logs that are there.
+void AppendLogLine(const InstallReport& report, NoticeText* text) {
+  if (!report.logs[0][0]) return;
+  text->Append("\n");
+  text->AppendString(report.logs[1][0] ? IDS_LOG_FILES : IDS_LOG_FILE, report.logs[0],
+                     report.logs[1]);
+}
+
 // Every line under "Install OK" is something to know or to do.
 UINT IconFor(const InstallReport& report) {
   if (report.outcome != INSTALL_FINISHED) return MB_ICONERROR;
@@ -122,12 +164,20 @@ UINT IconFor(const InstallReport& report) {
 
 }  // namespace
 
-void ShowInstallNotice(HWND owner, const InstallReport& report) {
+void ShowInstallNoticeWith(MessageBoxFn show, HWND owner, const InstallReport& report) {
   char caption[64];
   LoadStringA(GetModuleHandleA(nullptr), IDS_STATUS_CAPTION, caption, sizeof caption);
   char buffer[kNoticeSize];
   NoticeText text(buffer, sizeof buffer);
-  text.AppendString(MessageFor(report), report.subject, report.sectionsLookedFor, report.infLine);
+  char exitCode[192] = "";
+  if (report.exitCodeUncountable) WordExitCode(report.exitCode, exitCode, sizeof exitCode);
+  const char* detail = report.exitCodeUncountable ? exitCode : report.sectionsLookedFor;
+  text.AppendString(MessageFor(report), report.subject, detail, report.infLine);
   AppendFollowUps(report, &text);
-  MessageBoxA(owner, buffer, caption, MB_OK | IconFor(report));
+  AppendLogLine(report, &text);
+  show(owner, buffer, caption, MB_OK | IconFor(report));
+}
+
+void ShowInstallNotice(HWND owner, const InstallReport& report) {
+  ShowInstallNoticeWith(MessageBoxA, owner, report);
 }

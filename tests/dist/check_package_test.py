@@ -4,6 +4,7 @@
 The driver package check on a package of our own shaped like a vendor's multi-processor release
 (tests/dist/driver_package.py), on the sample package, and on copies that each carry one change:
 a fault the check must name, or a form of a good package it must let through."""
+import ast
 import os
 import shutil
 import struct
@@ -18,6 +19,8 @@ from medium_test import Signer
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 CHECKER = os.path.join(HERE, "..", "..", "tools", "dist", "check_package.py")
+# The models section cases the device check's tests read too.
+MODELS_CASES = os.path.join(HERE, "..", "models_sections.def")
 SAMPLE = ""
 # Signs the package's catalogs, and again after a row edits an INF, as a vendor would.
 SIGNER = None
@@ -391,6 +394,23 @@ class PackageCheck(unittest.TestCase):
                                  output)
                 verdict = "accepted" if status == 0 else "refused"
                 self.assertTrue(lines[-1].startswith(f"Driver package {verdict}:"), output)
+
+
+class ModelsSections(unittest.TestCase):
+    def test_cases(self):
+        sys.path.insert(0, os.path.dirname(CHECKER))
+        from inf_file import Inf
+        from inf_installs import models_on
+        with open(MODELS_CASES) as table:
+            rows = [ast.literal_eval(line[len("MODELS_CASE"):]) for line in table
+                    if line.startswith("MODELS_CASE(")]
+        for decorations, major, minor, build, product, suite, processor, chosen in rows:
+            names = [""] + [text.strip() for text in decorations.split(",") if text.strip()]
+            inf = Inf("[Manufacturer]\nMaker = Models" + "".join(f", {name}" for name in names[1:])
+                      + "".join(f"\n[Models{'.' * bool(name)}{name}]" for name in names))
+            with self.subTest(f"{decorations} on {processor} {major}.{minor}.{build}"):
+                self.assertEqual(models_on(inf, processor, (major, minor, build), product, suite),
+                                 [chosen] if chosen else [])
 
 
 if __name__ == "__main__":
