@@ -1,0 +1,75 @@
+// The notice after Install as the program words it for reports Wine's device tree never gives
+// (a device with a problem code), shown through a stand-in for the message box.
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "install_notice.h"
+#include "resource.h"
+
+namespace {
+
+std::string gText;
+UINT gType = 0;
+
+int WINAPI RecordNotice(HWND, LPCSTR text, LPCSTR, UINT type) {
+  gText = text;
+  gType = type;
+  return IDOK;
+}
+
+InstallReport FinishedWithAdapter(AdapterState state, uint32_t problem, bool infRoad) {
+  InstallReport report = {};
+  report.outcome = INSTALL_FINISHED;
+  report.adapter = {state, problem};
+  report.infRoad = infRoad;
+  return report;
+}
+
+const char kProblemLine[] =
+    "Install OK\nThe adapter is plugged in, but Windows reports a problem with it (code ";
+
+// Every problem code gets the warning icon, a line on what Device Manager says it means and,
+// where it names them, the logs Windows wrote.
+TEST(InstallNotice, SaysWhatAProblemCodeMeansWithTheWarningIcon) {
+  const struct {
+    uint32_t code;
+    const char* meaning;
+  } kRows[] = {
+      {10, "It cannot start. Unplug it, plug it in again, and restart Windows if that does not help."},
+      {14, "It cannot work properly until Windows restarts. Restart Windows."},
+      {18, "Its driver must be installed again. Run this setup again, or use Update Driver in "
+           "Device Manager."},
+      {22, "It is disabled. Enable it in Device Manager."},
+      {28, "Its driver is not installed. Run this setup again, or use Update Driver in Device "
+           "Manager."},
+      {31, "It is not working properly because Windows cannot load the driver it needs."},
+      {39, "Windows cannot load its driver. The driver may be damaged or missing."},
+      {43, "Windows has stopped it because it reported problems."},
+      {52, "Windows cannot verify the digital signature of its driver, so it does not load it."},
+  };
+  for (const auto& row : kRows) {
+    SCOPED_TRACE(row.code);
+    InstallReport report = FinishedWithAdapter(ADAPTER_PROBLEM, row.code, false);
+    strcpy(report.logs[0], "C:\\windows\\DPINST.LOG");
+    ShowInstallNoticeWith(RecordNotice, nullptr, report);
+    EXPECT_EQ(kProblemLine + std::to_string(row.code) + " in Device Manager).\n" + row.meaning +
+                  "\nWindows wrote down the details in C:\\windows\\DPINST.LOG.",
+              gText);
+    EXPECT_EQ(UINT(MB_OK | MB_ICONWARNING), gType);
+  }
+}
+
+// On 2000/XP, Windows' Found New Hardware window may be waiting for the user under the notice.
+TEST(InstallNotice, StillSettingUpOnXpPointsToFoundNewHardware) {
+  ShowInstallNoticeWith(RecordNotice, nullptr, FinishedWithAdapter(ADAPTER_SETTING_UP, 0, true));
+  EXPECT_EQ("Install OK\nThe adapter is plugged in. Windows is still setting it up: if its Found "
+            "New Hardware window asks you something, finish it there. The adapter is ready when "
+            "the network connection appears.",
+            gText);
+  EXPECT_EQ(UINT(MB_OK | MB_ICONINFORMATION), gType);
+}
+
+}  // namespace
