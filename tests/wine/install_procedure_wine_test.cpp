@@ -267,10 +267,9 @@ struct AdapterRow {
   const char* compatibleIds;
   AdapterState in64BitPrefix;
   AdapterState in32BitPrefix;
-  // A subfolder of the Vista-family driver folder holding an INF that serves kSubfolderOnlyId,
-  // and whether the folder's dpinst.xml has the installer search it.
-  bool subfolderPackage = false;
-  bool searchedByDescriptor = false;
+  // For a package in a subfolder of the Vista-family driver folder, serving kSubfolderOnlyId:
+  // what the folder's dpinst.xml says of it.
+  const char* descriptorNames = nullptr;
 };
 
 const char kServedId[] = "USB\\VID_0B95&PID_7720&REV_0001\0USB\\VID_0B95&PID_7720\0";
@@ -294,9 +293,11 @@ const AdapterRow kAdapterRows[] = {
     {"Amd64ModelsVista", "win7", kAmd64OnlyId, nullptr, ADAPTER_SETTING_UP, ADAPTER_ABSENT},
     // The driver package installer also installs the packages its descriptor has it search for.
     {"SubfolderPackage", "win7", kSubfolderOnlyId, nullptr, ADAPTER_SETTING_UP, ADAPTER_SETTING_UP,
-     true, true},
+     "<search><subDirectory> e*tra </subDirectory></search>"},
+    {"GroupPackage", "win7", kSubfolderOnlyId, nullptr, ADAPTER_SETTING_UP, ADAPTER_SETTING_UP,
+     "<group><package xpath='x' path=\"extra\\x64\\other.inf\" /></group>"},
     {"SubfolderNotSearched", "win7", kSubfolderOnlyId, nullptr, ADAPTER_ABSENT, ADAPTER_ABSENT,
-     true, false},
+     ""},
 };
 
 // Names the row in test names and messages.
@@ -304,7 +305,7 @@ void PrintTo(const AdapterRow& row, std::ostream* out) { *out << row.name; }
 
 class AdapterOnWine : public RunInstallOnWine, public testing::WithParamInterface<AdapterRow> {
  protected:
-  void LayOutSubfolderPackage(bool searched) {
+  void LayOutSubfolderPackage(const char* descriptorNames) {
     std::string folder = medium_ + "\\Driver\\" + VistaFolder();
     ASSERT_TRUE(MakeFolders(folder + "\\extra\\x64"));
     std::ofstream(folder + "\\extra\\x64\\other.inf", std::ios::binary)
@@ -313,8 +314,7 @@ class AdapterOnWine : public RunInstallOnWine, public testing::WithParamInterfac
            "A=I,USB\\VID_0B95&PID_772B\r\n";
     std::ofstream(folder + "\\dpinst.xml", std::ios::binary)
         << "<?xml version=\"1.0\"?>\r\n<dpinst>\r\n  <!-- <subDirectory>extra</subDirectory> -->\r\n"
-        << (searched ? "  <search><subDirectory> e*tra </subDirectory></search>\r\n" : "")
-        << "</dpinst>\r\n";
+        << descriptorNames << "\r\n</dpinst>\r\n";
   }
 };
 
@@ -323,7 +323,7 @@ class AdapterOnWine : public RunInstallOnWine, public testing::WithParamInterfac
 TEST_P(AdapterOnWine, IsFoundByTheIdsThePackageServesHere) {
   const AdapterRow& row = GetParam();
   LayOutEveryDriverFolder(medium_);
-  if (row.subfolderPackage) LayOutSubfolderPackage(row.searchedByDescriptor);
+  if (row.descriptorNames) LayOutSubfolderPackage(row.descriptorNames);
   if (row.hardwareIds) {
     ASSERT_TRUE(PlantDeviceNode(row.hardwareIds, row.compatibleIds));
   }
