@@ -47,8 +47,8 @@ class ComApartment {
  public:
   ComApartment() : ole_(LoadSystemLibrary("ole32.dll")) {
     auto initialize = LateFunctionOf<CoInitializeExFn>(CO_INITIALIZE_EX);
-    initialised_ = initialize && SUCCEEDED(initialize(nullptr, COINIT_APARTMENTTHREADED |
-                                                                    COINIT_DISABLE_OLE1DDE));
+    initialised_ = initialize && SUCCEEDED(initialize(
+                                     nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
   }
   ~ComApartment() {
     auto uninitialize = LateFunctionOf<CoUninitializeFn>(CO_UNINITIALIZE);

@@ -97,7 +97,8 @@ void VisitSubfolders(const char* folder, const Visit& visit) {
 bool StaysBelow(const char* path) {
   if (path[0] == '\\' || path[0] == '/' || strchr(path, ':')) return false;
   for (const char* part = path; *part; part += strcspn(part, "\\/"), part += *part != '\0') {
-    if (part[0] == '.' && part[1] == '.' && (part[2] == '\0' || part[2] == '\\' || part[2] == '/')) {
+    if (part[0] == '.' && part[1] == '.' &&
+        (part[2] == '\0' || part[2] == '\\' || part[2] == '/')) {
       return false;
     }
   }

@@ -77,7 +77,8 @@ void WordExitCode(uint32_t code, char* text, size_t size) {
                   code & 0xFFFF, 0, words, sizeof words, nullptr);
   }
   size_t length = strnlen(words, sizeof words - 1);
-  while (length && (words[length - 1] == '.' || static_cast<unsigned char>(words[length - 1]) <= ' ')) {
+  while (length &&
+         (words[length - 1] == '.' || static_cast<unsigned char>(words[length - 1]) <= ' ')) {
     --length;
   }
   words[length] = '\0';

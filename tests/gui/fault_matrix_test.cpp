@@ -376,8 +376,8 @@ const FailingInstallerRow kFailingInstallerRows[] = {
     {"CountsAFailedPackageWithoutTheFailureBit", "QB7_STANDIN_EXIT", "0x00010000", true, true, ""},
     {"Crashes", "QB7_STANDIN_CRASH", "1", false, false, "", "0xC0000005"},
     // A Windows error code: its counts would claim 97 packages from a folder of one INF.
-    {"EndsWithAWindowsErrorCode", "QB7_STANDIN_EXIT", "0x0000065B", true, true, "",
-     "0x0000065B", true},
+    {"EndsWithAWindowsErrorCode", "QB7_STANDIN_EXIT", "0x0000065B", true, true, "", "0x0000065B",
+     true},
     {"NamesTheLogsWindowsWrote", "QB7_STANDIN_EXIT", "0xC0010000", true, true,
      "\nRestart Windows before you try the installation again.", nullptr, false, true},
 };

@@ -38,7 +38,8 @@ TEST(InstallNotice, SaysWhatAProblemCodeMeansWithTheWarningIcon) {
     uint32_t code;
     const char* meaning;
   } kRows[] = {
-      {10, "It cannot start. Unplug it, plug it in again, and restart Windows if that does not help."},
+      {10,
+       "It cannot start. Unplug it, plug it in again, and restart Windows if that does not help."},
       {14, "It cannot work properly until Windows restarts. Restart Windows."},
       {18, "Its driver must be installed again. Run this setup again, or use Update Driver in "
            "Device Manager."},

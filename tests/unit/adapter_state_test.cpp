@@ -62,8 +62,8 @@ const ModelsCase kModelsCases[] = {
 
 TEST(ChooseModelsDecoration, TakesTheOneSectionTheSetupLibraryTakes) {
   for (const ModelsCase& row : kModelsCases) {
-    SCOPED_TRACE(testing::Message() << row.decorations << " on " << row.platform << " "
-                                    << row.major << "." << row.minor << "." << row.build);
+    SCOPED_TRACE(testing::Message() << row.decorations << " on " << row.platform << " " << row.major
+                                    << "." << row.minor << "." << row.build);
     std::vector<std::string> names;
     for (const char* c = row.decorations; *c;) {
       size_t length = strcspn(c, ",");
@@ -77,7 +77,7 @@ TEST(ChooseModelsDecoration, TakesTheOneSectionTheSetupLibraryTakes) {
     WindowsVersion version = {row.major, row.minor, row.build, row.productType, row.suiteMask};
     int chosen =
         ChooseModelsDecoration(decorations.data(), decorations.size(), row.platform, version);
-    std::string section = chosen == kNoModels           ? ""
+    std::string section = chosen == kNoModels            ? ""
                           : chosen == kUndecoratedModels ? "Models"
                                                          : "Models." + names[chosen];
     EXPECT_EQ(row.chosen, section);

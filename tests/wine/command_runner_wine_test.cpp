@@ -1,8 +1,8 @@
 // The command runner and the process lookup against real processes under Wine.
-#include <objbase.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <io.h>
+#include <objbase.h>
 #include <sys/stat.h>
 
 #include <cstdio>

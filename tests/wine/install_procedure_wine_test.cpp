@@ -296,8 +296,7 @@ const AdapterRow kAdapterRows[] = {
      "<search><subDirectory> e*tra </subDirectory></search>"},
     {"GroupPackage", "win7", kSubfolderOnlyId, nullptr, ADAPTER_SETTING_UP, ADAPTER_SETTING_UP,
      "<group><package xpath='x' path=\"extra\\x64\\other.inf\" /></group>"},
-    {"SubfolderNotSearched", "win7", kSubfolderOnlyId, nullptr, ADAPTER_ABSENT, ADAPTER_ABSENT,
-     ""},
+    {"SubfolderNotSearched", "win7", kSubfolderOnlyId, nullptr, ADAPTER_ABSENT, ADAPTER_ABSENT, ""},
 };
 
 // Names the row in test names and messages.
@@ -313,7 +312,8 @@ class AdapterOnWine : public RunInstallOnWine, public testing::WithParamInterfac
            "NTamd64\r\n[Models.NTx86]\r\nA=I,USB\\VID_0B95&PID_772B\r\n[Models.NTamd64]\r\n"
            "A=I,USB\\VID_0B95&PID_772B\r\n";
     std::ofstream(folder + "\\dpinst.xml", std::ios::binary)
-        << "<?xml version=\"1.0\"?>\r\n<dpinst>\r\n  <!-- <subDirectory>extra</subDirectory> -->\r\n"
+        << "<?xml version=\"1.0\"?>\r\n<dpinst>\r\n  <!-- <subDirectory>extra</subDirectory> "
+           "-->\r\n"
         << descriptorNames << "\r\n</dpinst>\r\n";
   }
 };
