@@ -20,14 +20,6 @@ int WINAPI RecordNotice(HWND, LPCSTR text, LPCSTR, UINT type) {
   return IDOK;
 }
 
-InstallReport FinishedWithAdapter(AdapterState state, uint32_t problem, bool infRoad) {
-  InstallReport report = {};
-  report.outcome = INSTALL_FINISHED;
-  report.adapter = {state, problem};
-  report.infRoad = infRoad;
-  return report;
-}
-
 const char kProblemLine[] =
     "Install OK\nThe adapter is plugged in, but Windows reports a problem with it (code ";
 
@@ -53,7 +45,8 @@ TEST(InstallNotice, SaysWhatAProblemCodeMeansWithTheWarningIcon) {
   };
   for (const auto& row : kRows) {
     SCOPED_TRACE(row.code);
-    InstallReport report = FinishedWithAdapter(ADAPTER_PROBLEM, row.code, false);
+    InstallReport report = {};
+    report.adapter = {ADAPTER_PROBLEM, row.code};
     strcpy(report.logs[0], "C:\\windows\\DPINST.LOG");
     ShowInstallNoticeWith(RecordNotice, nullptr, report);
     EXPECT_EQ(kProblemLine + std::to_string(row.code) + " in Device Manager).\n" + row.meaning +
@@ -61,16 +54,6 @@ TEST(InstallNotice, SaysWhatAProblemCodeMeansWithTheWarningIcon) {
               gText);
     EXPECT_EQ(UINT(MB_OK | MB_ICONWARNING), gType);
   }
-}
-
-// On 2000/XP, Windows' Found New Hardware window may be waiting for the user under the notice.
-TEST(InstallNotice, StillSettingUpOnXpPointsToFoundNewHardware) {
-  ShowInstallNoticeWith(RecordNotice, nullptr, FinishedWithAdapter(ADAPTER_SETTING_UP, 0, true));
-  EXPECT_EQ("Install OK\nThe adapter is plugged in. Windows is still setting it up: if its Found "
-            "New Hardware window asks you something, finish it there. The adapter is ready when "
-            "the network connection appears.",
-            gText);
-  EXPECT_EQ(UINT(MB_OK | MB_ICONINFORMATION), gType);
 }
 
 }  // namespace

@@ -16,13 +16,14 @@ RT_ICON, RT_BITMAP, RT_DIALOG, RT_STRING, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST
 # Every function the program imports from KERNEL32 must be there on the oldest systems it starts
 # on, Windows 95 and NT 4.0, or the loader refuses it before any window shows. These are.
 KERNEL32_ON_95_AND_NT4 = {
-    "CloseHandle", "CreateProcessA", "DeleteCriticalSection", "EnterCriticalSection", "FindClose",
-    "FindFirstFileA", "FindNextFileA", "FreeLibrary", "GetCurrentDirectoryA", "GetCurrentProcess",
-    "GetExitCodeProcess", "GetFileAttributesA", "GetLastError", "GetModuleFileNameA",
-    "GetModuleHandleA", "GetProcAddress", "GetStartupInfoA", "GetSystemDirectoryA",
+    "CloseHandle", "CreateFileA", "CreateProcessA", "DeleteCriticalSection", "EnterCriticalSection",
+    "FindClose", "FindFirstFileA", "FindNextFileA", "FreeLibrary", "GetCurrentDirectoryA",
+    "GetCurrentProcess", "GetExitCodeProcess", "GetFileAttributesA", "GetLastError",
+    "GetModuleFileNameA", "GetModuleHandleA", "GetProcAddress", "GetProcessHeap", "GetStartupInfoA",
+    "GetSystemDirectoryA", "GetWindowsDirectoryA", "HeapAlloc", "HeapFree",
     "InitializeCriticalSection", "IsDBCSLeadByte", "LeaveCriticalSection", "LoadLibraryA",
-    "LoadLibraryExA", "SetCurrentDirectoryA", "SetUnhandledExceptionFilter", "Sleep", "TlsGetValue",
-    "VirtualProtect", "VirtualQuery", "WaitForSingleObject", "lstrcpynA", "lstrlenA",
+    "LoadLibraryExA", "ReadFile", "SetCurrentDirectoryA", "SetUnhandledExceptionFilter", "Sleep",
+    "TlsGetValue", "VirtualProtect", "VirtualQuery", "WaitForSingleObject", "lstrcpynA", "lstrlenA",
 }
 # Functions the program uses that came later: it must look them up at run time instead.
 KERNEL32_LATE = {
@@ -37,6 +38,7 @@ KERNEL32_LATE = {
     "InitializeCriticalSectionAndSpinCount": "Windows 98 and NT 4.0 SP3",
     "GetTickCount64": "Windows Vista",
     "IsWow64Process2": "Windows 10 version 1511",
+    "GetSystemWindowsDirectoryA": "Windows 2000 (of NT 4.0, the Terminal Server edition only)",
 }
 
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -65,13 +66,8 @@ TEST(ChooseModelsDecoration, TakesTheOneSectionTheSetupLibraryTakes) {
     SCOPED_TRACE(testing::Message() << row.decorations << " on " << row.platform << " " << row.major
                                     << "." << row.minor << "." << row.build);
     std::vector<std::string> names;
-    for (const char* c = row.decorations; *c;) {
-      size_t length = strcspn(c, ",");
-      std::string name(c, length);
-      name.erase(0, name.find_first_not_of(' '));
-      if (!name.empty()) names.push_back(name);
-      c += length + (c[length] == ',');
-    }
+    std::stringstream list(row.decorations);
+    for (std::string name; std::getline(list >> std::ws, name, ',');) names.push_back(name);
     std::vector<const char*> decorations;
     for (const std::string& name : names) decorations.push_back(name.c_str());
     WindowsVersion version = {row.major, row.minor, row.build, row.productType, row.suiteMask};

@@ -189,17 +189,11 @@ TEST(RunCommand, ClosesEveryHandleItOpens) {
 SHELLEXECUTEINFOA gShellRequest;
 HRESULT gComWhenAsked = E_FAIL;
 
-typedef HRESULT(WINAPI* CoInitializeExFn)(LPVOID, DWORD);
-
 // What initialising COM apartment-threaded on this thread answers now: S_FALSE when it is so
 // already, S_OK when it was not (and then it is undone).
 HRESULT ComStateOfThisThread() {
-  HMODULE ole = LoadSystemLibrary("ole32.dll");
-  auto initialize = LateFunctionOf<CoInitializeExFn>(CO_INITIALIZE_EX);
-  auto uninitialize = LateFunctionOf<void(WINAPI*)()>(CO_UNINITIALIZE);
-  HRESULT state = initialize ? initialize(nullptr, COINIT_APARTMENTTHREADED) : E_FAIL;
-  if (SUCCEEDED(state) && uninitialize) uninitialize();
-  if (ole) FreeLibrary(ole);
+  HRESULT state = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  if (SUCCEEDED(state)) CoUninitialize();
   return state;
 }
 
