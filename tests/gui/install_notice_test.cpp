@@ -7,7 +7,6 @@
 #include <string>
 
 #include "install_notice.h"
-#include "resource.h"
 
 namespace {
 
@@ -46,6 +45,7 @@ TEST(InstallNotice, SaysWhatAProblemCodeMeansWithTheWarningIcon) {
   for (const auto& row : kRows) {
     SCOPED_TRACE(row.code);
     InstallReport report = {};
+    report.outcome = INSTALL_FINISHED;
     report.adapter = {ADAPTER_PROBLEM, row.code};
     strcpy(report.logs[0], "C:\\windows\\DPINST.LOG");
     ShowInstallNoticeWith(RecordNotice, nullptr, report);
