@@ -1,5 +1,5 @@
-// How the adapter stands after an install, as Windows' device tree tells it, and which of the
-// driver package's models sections speak for this system. No Windows header.
+// How the adapter stands after an install, as Windows' device tree tells it, and which models
+// section of each manufacturer in the driver package speaks for this system. No Windows header.
 #ifndef QB7_INSTALL_ADAPTER_STATE_H
 #define QB7_INSTALL_ADAPTER_STATE_H
 

@@ -47,7 +47,7 @@
 #define IDS_ADAPTER_SETTING_UP          215
 #define IDS_ADAPTER_PROBLEM             216
 #define IDS_ADAPTER_SETTING_UP_XP       217
-#define IDS_FAIL_INSTALLER_CODE         218
+#define IDS_INSTALLER_CODE              218
 #define IDS_LOG_FILE                    219
 #define IDS_LOG_FILES                   220
 /* What problem code N means is string IDS_PROBLEM_MEANING + N, for N below 100 */

@@ -7,7 +7,7 @@
 
 namespace {
 
-const size_t kNoticeSize = 1024;
+const size_t kNoticeSize = 2048;
 // Problem codes below this have a string slot for their meaning.
 const uint32_t kProblemMeanings = 100;
 
@@ -99,8 +99,7 @@ UINT MessageFor(const InstallReport& report) {
     case INSTALL_PATH_TOO_LONG: return IDS_FAIL_PATH_TOO_LONG;
     case INSTALL_FOLDER_MISSING: return IDS_FAIL_FOLDER_MISSING;
     case INSTALL_NOT_STARTED: return IDS_FAIL_NOT_STARTED;
-    case INSTALL_FAILED:
-      return report.exitCodeUncountable ? IDS_FAIL_INSTALLER_CODE : IDS_FAIL_INSTALLER_FAILED;
+    case INSTALL_FAILED: return IDS_FAIL_INSTALLER_FAILED;
     case INSTALL_PACKAGE_MISSING: return IDS_FAIL_PACKAGE_MISSING;
     case INSTALL_INF_REJECTED:
       return report.infLine ? IDS_FAIL_INF_REJECTED_AT_LINE : IDS_FAIL_INF_REJECTED;
@@ -120,14 +119,16 @@ void AppendAdapterLines(const InstallReport& report, NoticeText* text) {
       break;
     case ADAPTER_ABSENT: line = IDS_FOLLOW_UP_PLUG_IN; break;
     case ADAPTER_READY: line = IDS_ADAPTER_READY; break;
-    case ADAPTER_SETTING_UP:
-      line = report.infRoad ? IDS_ADAPTER_SETTING_UP_XP : IDS_ADAPTER_SETTING_UP;
-      break;
+    case ADAPTER_SETTING_UP: line = IDS_ADAPTER_SETTING_UP; break;
     case ADAPTER_PROBLEM: line = IDS_ADAPTER_PROBLEM; break;
   }
   if (!line) return;
   text->Append("\n");
   text->AppendString(line, "", "", adapter.problem);
+  if (adapter.state == ADAPTER_SETTING_UP && report.infRoad) {
+    text->Append("\n");
+    text->AppendString(IDS_ADAPTER_SETTING_UP_XP);
+  }
   char meaning[256];
   if (adapter.state == ADAPTER_PROBLEM && adapter.problem < kProblemMeanings &&
       LoadStringA(GetModuleHandleA(nullptr), IDS_PROBLEM_MEANING + adapter.problem, meaning,
@@ -140,6 +141,12 @@ void AppendAdapterLines(const InstallReport& report, NoticeText* text) {
 // "Install OK" stays the first line; what the user still has to do follows, a line each. After a
 // failure the restart gets a line of its own: there is no installation left to finish.
 void AppendFollowUps(const InstallReport& report, NoticeText* text) {
+  if (report.exitCodeUncountable) {
+    char code[192];
+    WordExitCode(report.exitCode, code, sizeof code);
+    text->Append("\n");
+    text->AppendString(IDS_INSTALLER_CODE, code);
+  }
   if (report.followUps & FOLLOW_UP_RESTART) {
     text->Append("\n");
     text->AppendString(report.outcome == INSTALL_FAILED ? IDS_FAILURE_RESTART
@@ -170,10 +177,7 @@ void ShowInstallNoticeWith(MessageBoxFn show, HWND owner, const InstallReport& r
   LoadStringA(GetModuleHandleA(nullptr), IDS_STATUS_CAPTION, caption, sizeof caption);
   char buffer[kNoticeSize];
   NoticeText text(buffer, sizeof buffer);
-  char exitCode[192] = "";
-  if (report.exitCodeUncountable) WordExitCode(report.exitCode, exitCode, sizeof exitCode);
-  const char* detail = report.exitCodeUncountable ? exitCode : report.sectionsLookedFor;
-  text.AppendString(MessageFor(report), report.subject, detail, report.infLine);
+  text.AppendString(MessageFor(report), report.subject, report.sectionsLookedFor, report.infLine);
   AppendFollowUps(report, &text);
   AppendLogLine(report, &text);
   show(owner, buffer, caption, MB_OK | IconFor(report));

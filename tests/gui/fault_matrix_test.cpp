@@ -426,8 +426,8 @@ TEST_P(FailingInstaller, IsWaitedForAndReportedAsAFailure) {
   std::string command = medium_ + "\\Driver\\Vista_64\\DPInst64.exe /lm /sw /sa";
   std::string expected = NoticeText(IDS_FAIL_INSTALLER_FAILED, command);
   if (row.code) {
-    std::string code = row.code + (row.worded ? SystemWords(strtoul(row.code, nullptr, 16)) : "");
-    expected.insert(expected.rfind("The driver"), "It ended with code " + code + ". ");
+    expected += std::string("\nIt ended with code ") + row.code +
+                (row.worded ? SystemWords(strtoul(row.code, nullptr, 16)) : "") + ".";
   }
   expected += row.tail;
   if (row.logsWritten) {

@@ -156,9 +156,9 @@ const char kInstallOkSettingUp[] =
     "Install OK\nThe adapter is plugged in. Windows is still setting it up: it is ready when the "
     "network connection appears.";
 const char kInstallOkSettingUpXp[] =
-    "Install OK\nThe adapter is plugged in. Windows is still setting it up: if its Found New "
-    "Hardware window asks you something, finish it there. The adapter is ready when the network "
-    "connection appears.";
+    "Install OK\nThe adapter is plugged in. Windows is still setting it up: it is ready when the "
+    "network connection appears.\nFinish Windows' Found New Hardware window if it asks you "
+    "something.";
 const char kVistaParameters[] = " /lm /sw /sa";
 
 namespace {

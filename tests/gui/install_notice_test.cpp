@@ -31,14 +31,12 @@ TEST(InstallNotice, SaysWhatAProblemCodeMeansWithTheWarningIcon) {
   } kRows[] = {
       {10,
        "It cannot start. Unplug it, plug it in again, and restart Windows if that does not help."},
-      {14, "It cannot work properly until Windows restarts. Restart Windows."},
-      {18, "Its driver must be installed again. Run this setup again, or use Update Driver in "
-           "Device Manager."},
+      {14, "Restart Windows: it cannot work properly until then."},
+      {18, "Its driver must be installed again. Run this setup again, or use Update Driver there."},
       {22, "It is disabled. Enable it in Device Manager."},
-      {28, "Its driver is not installed. Run this setup again, or use Update Driver in Device "
-           "Manager."},
-      {31, "It is not working properly because Windows cannot load the driver it needs."},
-      {39, "Windows cannot load its driver. The driver may be damaged or missing."},
+      {28, "Its driver is not installed. Run this setup again, or use Update Driver there."},
+      {31, "Windows cannot load the driver it needs."},
+      {39, "Windows cannot load its driver, which may be damaged or missing."},
       {43, "Windows has stopped it because it reported problems."},
       {52, "Windows cannot verify the digital signature of its driver, so it does not load it."},
   };
