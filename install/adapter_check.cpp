@@ -5,6 +5,7 @@
 #include "../detect/probe_seams.h"
 #include "adapter_seams.h"
 #include "command_line.h"
+#include "driver_packages.h"
 #include "inf_reader.h"
 #include "system_library.h"
 
@@ -16,6 +17,10 @@ typedef BOOL(WINAPI* GetVersionExFn)(OSVERSIONINFOA*);
 // A device id is at most 200 characters (MAX_DEVICE_ID_LEN); a longer field is none.
 const DWORD kIdSize = MAX_DEVICE_ID_LEN + 1;
 const DWORD kSectionSize = 256;
+// A [Manufacturer] line's decorations taken, and the longest one: "NTamd64.10.0.1.0x110.22000"
+// is 26 characters, a longer field is no decoration.
+const DWORD kMaxDecorations = 32;
+const DWORD kDecorationSize = 64;
 // A device's hardware or compatible ids, each terminated, the list ended by an empty one.
 const DWORD kIdListSize = 4096;
 
@@ -27,13 +32,14 @@ bool Complete(const DeviceApi& api) {
 // The version Windows really is: a program without a manifest is told 6.2 by GetVersionEx on
 // 8.1 and later, while the setup library picks models sections by the real one.
 WindowsVersion RunningWindowsVersion() {
-  WindowsVersion version = {0, 0, 0, 0};
+  WindowsVersion version = {0, 0, 0, 0, 0};
   OSVERSIONINFOEXW real;
   ZeroMemory(&real, sizeof real);
   real.dwOSVersionInfoSize = sizeof real;
   auto rtlGetVersion = LateFunctionOf<RtlGetVersionFn>(RTL_GET_VERSION);
   if (rtlGetVersion && rtlGetVersion(&real) == 0) {
-    version = {real.dwMajorVersion, real.dwMinorVersion, real.dwBuildNumber, real.wProductType};
+    version = {real.dwMajorVersion, real.dwMinorVersion, real.dwBuildNumber, real.wProductType,
+               real.wSuiteMask};
     return version;
   }
   OSVERSIONINFOEXA told;
@@ -41,7 +47,8 @@ WindowsVersion RunningWindowsVersion() {
   told.dwOSVersionInfoSize = sizeof told;
   auto getVersionEx = LookUpLate<GetVersionExFn>(kProbeFunctions[0]);
   if (getVersionEx && getVersionEx(reinterpret_cast<OSVERSIONINFOA*>(&told))) {
-    version = {told.dwMajorVersion, told.dwMinorVersion, told.dwBuildNumber, told.wProductType};
+    version = {told.dwMajorVersion, told.dwMinorVersion, told.dwBuildNumber, told.wProductType,
+               told.wSuiteMask};
   }
   return version;
 }
@@ -59,77 +66,61 @@ void AddModelIds(const InfReader& reader, HINF inf, const char* section, Hardwar
   }
 }
 
-// [Manufacturer] lines: name = models section[, decoration...]. The plain section is read, and
-// each decorated one whose decoration applies here.
+// [Manufacturer] lines: name = models section[, decoration...]. Of each, the one models section
+// the setup library takes here is read.
 void AddManufacturerIds(const InfReader& reader, HINF inf, const char* platform,
                         const WindowsVersion& version, HardwareIdList* ids) {
   INFCONTEXT line;
   for (BOOL more = reader.findFirstLine(inf, "Manufacturer", nullptr, &line); more;
        more = reader.findNextLine(&line, &line)) {
-    char models[kSectionSize];
-    if (!reader.stringField(&line, 1, models, sizeof models, nullptr)) continue;
-    AddModelIds(reader, inf, models, ids);
-    size_t modelsLength = strlen(models);
+    char models[kSectionSize + 1 + kDecorationSize];
+    if (!reader.stringField(&line, 1, models, kSectionSize, nullptr)) continue;
+    char texts[kMaxDecorations][kDecorationSize];
+    const char* decorations[kMaxDecorations];
+    DWORD count = 0;
     DWORD fields = reader.fieldCount(&line);
-    for (DWORD field = 2; field <= fields; ++field) {
-      char decorated[kSectionSize * 2];
-      memcpy(decorated, models, modelsLength);
-      decorated[modelsLength] = '.';
-      char* decoration = decorated + modelsLength + 1;
-      if (reader.stringField(&line, field, decoration, kSectionSize, nullptr) &&
-          ModelsDecorationApplies(decoration, platform, version)) {
-        AddModelIds(reader, inf, decorated, ids);
+    for (DWORD field = 2; field <= fields && count < kMaxDecorations; ++field) {
+      if (reader.stringField(&line, field, texts[count], kDecorationSize, nullptr)) {
+        decorations[count] = texts[count];
+        ++count;
       }
     }
+    int chosen = ChooseModelsDecoration(decorations, count, platform, version);
+    if (chosen == kNoModels) continue;
+    if (chosen != kUndecoratedModels) {
+      size_t length = strlen(models);
+      models[length] = '.';
+      memcpy(models + length + 1, decorations[chosen], strlen(decorations[chosen]) + 1);
+    }
+    AddModelIds(reader, inf, models, ids);
   }
 }
 
-void AddInfIds(const InfReader& reader, const char* infPath, const char* platform,
-               const WindowsVersion& version, HardwareIdList* ids) {
-  UINT errorLine = 0;
-  HINF inf = reader.open(infPath, nullptr, INF_STYLE_WIN4, &errorLine);
-  if (inf == INVALID_HANDLE_VALUE) return;
-  AddManufacturerIds(reader, inf, platform, version, ids);
-  reader.close(inf);
-}
+struct InfIdsRead {
+  const InfReader& reader;
+  const char* platform;
+  const WindowsVersion& version;
+  HardwareIdList* ids;
+};
 
-// The driver package installer installs every INF of its folder.
-void AddFolderIds(const InfReader& reader, const char* folder, const char* platform,
-                  const WindowsVersion& version, HardwareIdList* ids) {
-  char path[MAX_PATH];
-  size_t folderLength = strlen(folder);
-  const char kPattern[] = "\\*.inf";
-  if (folderLength + sizeof kPattern > sizeof path) return;
-  memcpy(path, folder, folderLength);
-  memcpy(path + folderLength, kPattern, sizeof kPattern);
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(path, &found);
-  if (search == INVALID_HANDLE_VALUE) return;
-  do {
-    size_t nameLength = strlen(found.cFileName);
-    // "*.inf" also finds "x.info" by its short name.
-    bool inf = nameLength > 4 && EqualsIgnoringAsciiCase(found.cFileName + nameLength - 4, ".inf",
-                                                         kSingleByteCodePage);
-    if (!inf || (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
-        folderLength + 1 + nameLength >= sizeof path) {
-      continue;
-    }
-    path[folderLength] = '\\';
-    memcpy(path + folderLength + 1, found.cFileName, nameLength + 1);
-    AddInfIds(reader, path, platform, version, ids);
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
+void AddInfIds(const char* infPath, void* context) {
+  const InfIdsRead& read = *static_cast<InfIdsRead*>(context);
+  UINT errorLine = 0;
+  HINF inf = read.reader.open(infPath, nullptr, INF_STYLE_WIN4, &errorLine);
+  if (inf == INVALID_HANDLE_VALUE) return;
+  AddManufacturerIds(read.reader, inf, read.platform, read.version, read.ids);
+  read.reader.close(inf);
 }
 
 bool ReadServedIds(const InstallPlan& plan, uint32_t processorType, HardwareIdList* ids) {
   InfReader reader;
   if (!LookUpInfReader(&reader)) return false;
-  const char* platform = InfPlatformOf(processorType);
   WindowsVersion version = RunningWindowsVersion();
+  InfIdsRead read = {reader, InfPlatformOf(processorType), version, ids};
   if (plan.infPath[0]) {
-    AddInfIds(reader, plan.infPath, platform, version, ids);
+    AddInfIds(plan.infPath, &read);
   } else {
-    AddFolderIds(reader, plan.driverDirectory, platform, version, ids);
+    ForEachDriverPackage(plan.driverDirectory, AddInfIds, &read);
   }
   return ids->count > 0;
 }
@@ -150,7 +141,7 @@ bool DeviceHasIdOf(const DeviceApi& api, HDEVINFO devices, SP_DEVINFO_DATA* devi
 }
 
 AdapterReport AssessMatchingDevices(const DeviceApi& api, HDEVINFO devices,
-                                    const HardwareIdList& ids, bool installsPending) {
+                                    const HardwareIdList& ids, bool installsMayBePending) {
   AdapterReport report = {ids.overflowed ? ADAPTER_NOT_CHECKED : ADAPTER_ABSENT, 0};
   SP_DEVINFO_DATA device;
   device.cbSize = sizeof device;
@@ -163,7 +154,7 @@ AdapterReport AssessMatchingDevices(const DeviceApi& api, HDEVINFO devices,
       continue;
     }
     DeviceStatus seen = {(status & DN_STARTED) != 0, (status & DN_HAS_PROBLEM) != 0, problem};
-    report = MoreUrgent(report, AssessDevice(seen, installsPending));
+    report = MoreUrgent(report, AssessDevice(seen, installsMayBePending));
   }
   return report;
 }
@@ -186,11 +177,12 @@ DeviceApi LookUpDeviceApi() {
 AdapterReport FindAdapterWith(const DeviceApi& api, const HardwareIdList& ids) {
   AdapterReport notChecked = {ADAPTER_NOT_CHECKED, 0};
   if (!Complete(api)) return notChecked;
-  bool installsPending = api.waitNoPendingInstalls &&
-                         api.waitNoPendingInstalls(kPendingInstallsWaitMs) == WAIT_TIMEOUT;
+  // Windows 2000 has no wait to ask, and a wait that failed says nothing: installs may be pending.
+  bool installsMayBePending = !api.waitNoPendingInstalls ||
+                              api.waitNoPendingInstalls(kPendingInstallsWaitMs) != WAIT_OBJECT_0;
   HDEVINFO devices = api.getClassDevs(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES | DIGCF_PRESENT);
   if (devices == INVALID_HANDLE_VALUE) return notChecked;
-  AdapterReport report = AssessMatchingDevices(api, devices, ids, installsPending);
+  AdapterReport report = AssessMatchingDevices(api, devices, ids, installsMayBePending);
   api.destroyList(devices);
   return report;
 }

@@ -1,5 +1,5 @@
-// How the adapter stands after an install, as Windows' device tree tells it, and which of the
-// driver package's models sections speak for this system. No Windows header.
+// How the adapter stands after an install, as Windows' device tree tells it, and which models
+// section of each manufacturer in the driver package speaks for this system. No Windows header.
 #ifndef QB7_INSTALL_ADAPTER_STATE_H
 #define QB7_INSTALL_ADAPTER_STATE_H
 
@@ -26,9 +26,9 @@ struct DeviceStatus {
   uint32_t problem;
 };
 
-// One matching device. While Plug and Play still had installs pending when the wait for them
-// ended, a problem is taken for part of setting the device up.
-AdapterReport AssessDevice(const DeviceStatus& status, bool installsPending);
+// One matching device. `installsMayBePending` is true when Plug and Play still had installs
+// pending after the wait, and when the wait could not be asked or failed.
+AdapterReport AssessDevice(const DeviceStatus& status, bool installsMayBePending);
 
 // The report that needs the user's attention most: a problem, then setting up, then ready.
 AdapterReport MoreUrgent(const AdapterReport& first, const AdapterReport& second);
@@ -39,14 +39,23 @@ struct WindowsVersion {
   uint32_t minor;
   uint32_t build;
   uint8_t productType;
+  uint16_t suiteMask;
 };
 
 // Whether a [Manufacturer] entry's decoration, NT[processor][.major[.minor[.product type[.suite
 // mask[.build]]]]], applies to this Windows on the processor INF sections name `platform`
-// ("x86", "amd64"): its processor, if named, is this one and its version, if given, is at most
-// this one's. Case is ignored; the suite mask is not looked at.
+// ("x86", "amd64"): its processor is this one (named, or left out on x86 only), its version is
+// at most this one's, its product type this one's and its suite mask bits all set here. Case is
+// ignored.
 bool ModelsDecorationApplies(const char* decoration, const char* platform,
                              const WindowsVersion& version);
+
+// The one models section of a [Manufacturer] entry the setup library reads: the index of the
+// decoration it takes among `count`, or one of these.
+const int kUndecoratedModels = -1;
+const int kNoModels = -2;
+int ChooseModelsDecoration(const char* const* decorations, size_t count, const char* platform,
+                           const WindowsVersion& version);
 
 // The hardware and compatible ids a driver package serves, in a fixed pool.
 const size_t kHardwareIdPoolSize = 16384;

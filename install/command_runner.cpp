@@ -1,5 +1,7 @@
 #include "command_runner.h"
 
+#include <objbase.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -33,6 +35,32 @@ class NativeSystemFolder {
  private:
   PVOID previous_ = nullptr;
   bool disabled_ = false;
+};
+
+typedef HRESULT(WINAPI* CoInitializeExFn)(LPVOID, DWORD);
+typedef void(WINAPI* CoUninitializeFn)();
+
+// The shell may hand a start to extensions it reaches through COM, and documents that COM be
+// initialised on the thread before ShellExecuteEx. While an object of this class lives, it is,
+// where ole32.dll has the call; elsewhere the start goes on without.
+class ComApartment {
+ public:
+  ComApartment() : ole_(LoadSystemLibrary("ole32.dll")) {
+    auto initialize = LateFunctionOf<CoInitializeExFn>(CO_INITIALIZE_EX);
+    initialised_ = initialize && SUCCEEDED(initialize(
+                                     nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE));
+  }
+  ~ComApartment() {
+    auto uninitialize = LateFunctionOf<CoUninitializeFn>(CO_UNINITIALIZE);
+    if (initialised_ && uninitialize) uninitialize();
+    if (ole_) FreeLibrary(ole_);
+  }
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+
+ private:
+  HMODULE ole_;
+  bool initialised_ = false;
 };
 
 RunResult RunDirect(char* commandLine) {
@@ -112,6 +140,8 @@ RunResult RunElevatedWith(ShellStartFn start, const char* commandLine, uint32_t*
   execute.lpFile = program;
   execute.lpParameters = parameters;
   execute.nShow = SW_SHOWNORMAL;
+  // Until the installer has ended: the shell may finish the start on its own.
+  ComApartment com;
   // A refused elevation fails here too (ERROR_CANCELLED).
   if (!start(&execute)) return RUN_NOT_STARTED;
   return WaitForElevatedInstaller(execute.hProcess, imageName, exitCode);

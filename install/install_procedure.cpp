@@ -8,7 +8,9 @@
 #include "adapter_check.h"
 #include "ansi_code_page.h"
 #include "command_runner.h"
+#include "driver_packages.h"
 #include "inf_check.h"
+#include "system_library.h"
 
 namespace {
 
@@ -20,6 +22,10 @@ InstallReport Report(InstallOutcome outcome, const char* subject = "") {
   report.infLine = 0;
   report.followUps = FOLLOW_UP_NONE;
   report.adapter = {ADAPTER_NOT_CHECKED, 0};
+  report.infRoad = false;
+  report.exitCodeUncountable = false;
+  report.exitCode = 0;
+  for (char* log : report.logs) log[0] = '\0';
   return report;
 }
 
@@ -75,6 +81,42 @@ InstallOutcome OutcomeOfRun(RunResult result) {
   }
 }
 
+typedef UINT(WINAPI* GetSystemWindowsDirectoryFn)(LPSTR, UINT);
+
+// The Windows folder of the system: under Terminal Services GetWindowsDirectory gives a user's
+// own one instead (NT 4.0 has only that call).
+bool WindowsFolder(char* folder, UINT size) {
+  auto systemWindowsDirectory =
+      LateFunctionOf<GetSystemWindowsDirectoryFn>(GET_SYSTEM_WINDOWS_DIRECTORY);
+  UINT length = systemWindowsDirectory ? systemWindowsDirectory(folder, size)
+                                       : GetWindowsDirectoryA(folder, size);
+  return length > 0 && length < size;
+}
+
+// Where Windows wrote down what it did: the driver package installer's log and the device
+// install log in the INF folder from Vista on, the setup library's log on 2000/XP. Only a file
+// that is there is named.
+void FindLogs(InstallReport* report) {
+  char folder[MAX_PATH];
+  if (!WindowsFolder(folder, sizeof folder)) return;
+  const char* const kVistaLogs[kLogCount] = {"\\DPINST.LOG", "\\inf\\setupapi.dev.log"};
+  const char* const kXpLogs[kLogCount] = {"\\setupapi.log", nullptr};
+  const char* const* names = report->infRoad ? kXpLogs : kVistaLogs;
+  size_t found = 0;
+  for (size_t i = 0; i < kLogCount && names[i]; ++i) {
+    char* path = report->logs[found];
+    lstrcpynA(path, folder, kLogPathSize);
+    size_t length = strlen(path);
+    lstrcpynA(path + length, names[i], static_cast<int>(kLogPathSize - length));
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      ++found;
+    } else {
+      path[0] = '\0';
+    }
+  }
+}
+
 }  // namespace
 
 InstallReport RunInstall() {
@@ -99,9 +141,19 @@ InstallReport RunInstall() {
   if (plan.infPath[0] && InfRejected(plan, &rejected)) return rejected;
   uint32_t exitCode = 0;
   InstallOutcome outcome = OutcomeOfRun(RunCommand(plan.mode, plan.commandLine, &exitCode));
+  // The driver package installer counts in its exit code the packages it found; rundll32 gives
+  // no code.
+  unsigned packages = kAnyPackageCount;
+  if (!plan.infPath[0]) packages = ForEachDriverPackage(plan.driverDirectory, nullptr, nullptr);
+  InstallerExit exit = DecodeInstallerExit(exitCode, packages);
+  if (outcome == INSTALL_FINISHED && exit.failed) outcome = INSTALL_FAILED;
   bool namesCommand = outcome == INSTALL_NOT_STARTED || outcome == INSTALL_FAILED;
   InstallReport report = Report(outcome, namesCommand ? plan.commandLine : "");
-  report.followUps = FollowUpsOf(DecodeInstallerExit(exitCode));
+  report.infRoad = plan.infPath[0] != '\0';
+  report.followUps = FollowUpsOf(exit);
+  report.exitCodeUncountable = outcome == INSTALL_FAILED && exit.uncountable;
+  report.exitCode = exitCode;
   if (outcome == INSTALL_FINISHED) report.adapter = CheckAdapter(plan, probe.processorType);
+  if (outcome == INSTALL_FAILED || report.adapter.state == ADAPTER_PROBLEM) FindLogs(&report);
   return report;
 }

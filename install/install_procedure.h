@@ -21,6 +21,10 @@ enum InstallOutcome {
   INSTALL_INF_NO_SECTION,   // the INF lacks the section to install; nothing ran
 };
 
+// The device install log and the driver package installer's own; their full paths.
+const size_t kLogCount = 2;
+const size_t kLogPathSize = 260;
+
 struct InstallReport {
   InstallOutcome outcome;
   // The driver folder for INSTALL_FOLDER_MISSING and INSTALL_PACKAGE_MISSING; the command line
@@ -33,6 +37,14 @@ struct InstallReport {
   uint8_t followUps;
   // For INSTALL_FINISHED: how the adapter stands once the installer is done; not checked else.
   AdapterReport adapter;
+  // The installer was the setup library's, through rundll32 (2000/XP family).
+  bool infRoad;
+  // For INSTALL_FAILED: the installer's exit code, when it is no count of packages.
+  bool exitCodeUncountable;
+  uint32_t exitCode;
+  // After a failure or a device problem: the logs Windows wrote its details to, where they exist;
+  // the unused ones empty.
+  char logs[kLogCount][kLogPathSize];
 };
 
 // Enters the driver folder for the running system below the current directory and runs its

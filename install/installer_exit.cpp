@@ -1,10 +1,22 @@
 #include "installer_exit.h"
 
-InstallerExit DecodeInstallerExit(uint32_t exitCode) {
+// An installer that fails before its own work begins, such as one that cannot start its setup
+// library, ends with a plain Windows error code: 1627 (0x0000065B), read as counts, would claim
+// 91 packages installed and 6 stored from a folder of two INFs. Counts adding up to more than the
+// packages it could find are no counts, and the code is a failure whatever its bits say.
+InstallerExit DecodeInstallerExit(uint32_t exitCode, unsigned packagesFound) {
   InstallerExit exit;
   exit.failedPackages = static_cast<uint8_t>(exitCode >> 16);
   exit.storedPackages = static_cast<uint8_t>(exitCode >> 8);
   exit.installedPackages = static_cast<uint8_t>(exitCode);
+  exit.uncountable =
+      unsigned(exit.failedPackages) + exit.storedPackages + exit.installedPackages > packagesFound;
+  if (exit.uncountable) {
+    exit.failedPackages = exit.storedPackages = exit.installedPackages = 0;
+    exit.failed = true;
+    exit.needsRestart = false;
+    return exit;
+  }
   // A package counted as failed is a failure even where the flag is clear.
   exit.failed = (exitCode & 0x80000000u) != 0 || exit.failedPackages != 0;
   exit.needsRestart = (exitCode & 0x40000000u) != 0;

@@ -9,13 +9,20 @@
 // but not installed on a device (none was plugged in), ZZ those installed on a device.
 struct InstallerExit {
   bool failed;
+  // The counts add up to more packages than the installer could find: the code is no bitfield
+  // but an error of its own, and says nothing of restarts or packages.
+  bool uncountable;
   bool needsRestart;
   uint8_t failedPackages;
   uint8_t storedPackages;
   uint8_t installedPackages;
 };
 
-InstallerExit DecodeInstallerExit(uint32_t exitCode);
+// No limit on the packages the installer could find.
+const unsigned kAnyPackageCount = 3 * 255;
+
+// The exit code of an installer that could find `packagesFound` driver packages.
+InstallerExit DecodeInstallerExit(uint32_t exitCode, unsigned packagesFound = kAnyPackageCount);
 
 // What the user still has to do after the installer has ended.
 enum FollowUp : uint8_t {

@@ -33,6 +33,10 @@ const LateFunction kLateFunctions[LATE_FUNCTION_COUNT] = {
     {kConfigManager, "CM_Get_DevNode_Status"},
     {kConfigManager, "CMP_WaitNoPendingInstallEvents"},
     {kKernel, "GetUserDefaultUILanguage"},
+    {kKernel, "GetSystemWindowsDirectoryA"},
+    {kKernel, "FormatMessageA"},
+    {"ole32.dll", "CoInitializeEx"},
+    {"ole32.dll", "CoUninitialize"},
 };
 
 bool SystemFolderPath(const char* fileName, char* path, size_t size) {
@@ -53,10 +57,14 @@ bool SystemFolderPath(const char* fileName, char* path, size_t size) {
 // program's folder first, on XP to 7 without the update that brought SetDefaultDllDirectories:
 // a zip unpacked into Downloads is where a planted one lies. Altered search looks for them in
 // the library's own folder, the system folder, first.
-HMODULE LoadSystemLibrary(const char* fileName) {
+HMODULE LoadSystemLibraryWith(LoadLibraryExFn load, const char* fileName) {
   char path[MAX_PATH];
   if (!SystemFolderPath(fileName, path, sizeof path)) return nullptr;
-  return LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  return load(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+HMODULE LoadSystemLibrary(const char* fileName) {
+  return LoadSystemLibraryWith(LoadLibraryExA, fileName);
 }
 
 // The program runs from download folders and from media anyone could have written to, and its

@@ -9,9 +9,9 @@
 
 #include "../detect/late_function.h"
 
-// Every function the program looks up at run time, the user's interface language included. Those of
-// setupapi.dll and cfgmgr32.dll are found only while the caller holds the library, loaded with
-// LoadSystemLibrary.
+// Every function the program looks up at run time, the user's interface language included.
+// Those of setupapi.dll, cfgmgr32.dll and ole32.dll are found only while the caller holds
+// the library, loaded with LoadSystemLibrary.
 enum LateFunctionId {
   SET_DLL_DIRECTORY,
   SET_DEFAULT_DLL_DIRECTORIES,
@@ -35,6 +35,10 @@ enum LateFunctionId {
   CM_GET_DEVNODE_STATUS,
   CM_WAIT_NO_PENDING_INSTALL_EVENTS,
   GET_USER_DEFAULT_UI_LANGUAGE,
+  GET_SYSTEM_WINDOWS_DIRECTORY,
+  FORMAT_MESSAGE,
+  CO_INITIALIZE_EX,
+  CO_UNINITIALIZE,
   LATE_FUNCTION_COUNT
 };
 
@@ -53,6 +57,8 @@ bool SystemFolderPath(const char* fileName, char* path, size_t size);
 // Loads the system folder's library `fileName` by its full path, and the DLLs it needs from the
 // system folder too; null when it cannot.
 HMODULE LoadSystemLibrary(const char* fileName);
+typedef HMODULE(WINAPI* LoadLibraryExFn)(LPCSTR, HANDLE, DWORD);
+HMODULE LoadSystemLibraryWith(LoadLibraryExFn load, const char* fileName);
 
 typedef BOOL(WINAPI* SetDllDirectoryFn)(LPCSTR);
 typedef BOOL(WINAPI* SetDefaultDllDirectoriesFn)(DWORD);

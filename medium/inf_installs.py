@@ -7,7 +7,9 @@ import re
 from inf_file import field
 
 # NT[architecture][.major[.minor[.product type[.suite mask[.build]]]]]
-DECORATION = re.compile(r"nt(x86|amd64|ia64|arm64|arm)?(?:\.(\d*))?(?:\.(\d*))?(?:\.|$)", re.I)
+DECORATION = re.compile(r"nt(x86|amd64|ia64|arm64|arm)?((?:\.[^.]*){0,5})$", re.I)
+# The first Windows that reads decorations; Windows 2000 takes the undecorated section alone.
+DECORATIONS_READ_FROM = (5, 1)
 
 
 class Installs:
@@ -24,37 +26,62 @@ class Installs:
 
 
 def parse_decoration(text):
-    """(architecture or "", (major, minor)) of a TargetOSVersion decoration, or None."""
+    """(architecture or "", (major, minor), product type or None, suite mask, build) of a
+    TargetOSVersion decoration, or None."""
     match = DECORATION.match(text.strip())
     if match is None:
         return None
-    architecture, major, minor = match.groups()
-    return (architecture or "").lower(), (int(major or 0), int(minor or 0))
+    try:
+        parts = [(int(part, 16) if part.lower().startswith("0x") else int(part)) if part else None
+                 for part in match.group(2).split(".")[1:]]
+    except ValueError:
+        return None
+    major, minor, product, suite, build = parts + [None] * (5 - len(parts))
+    return (match.group(1) or "").lower(), (major or 0, minor or 0), product, suite or 0, build or 0
 
 
-def models_on(inf, processor, version):
+def applies(parsed, processor, version, product_type, suite):
+    """Whether a parsed decoration serves `processor` on `version` ((major, minor), or with the
+    build); a product type or suite of None accepts any. 64-bit Windows takes only a decoration
+    that names its processor."""
+    architecture, (major, minor), product, mask, build = parsed
+    if architecture != processor and (architecture or processor != "x86"):
+        return False
+    if product is not None and product_type is not None and product != product_type:
+        return False
+    if suite is not None and mask & suite != mask:
+        return False
+    return (major, minor, build)[:len(version)] <= tuple(version)
+
+
+def models_on(inf, processor, version, product_type=None, suite=None):
     """The models sections the setup library takes on Windows `version` for `processor`: for each
-    manufacturer the decoration closest to the version, an architecture's own before plain NT.
-    The undecorated section serves only x86: 64-bit Windows requires the decoration; an x86
-    system without one installs nothing from this manufacturer."""
+    manufacturer the decoration closest to the version, an architecture's own before plain NT,
+    then one asking for the product type or suite. The undecorated section serves Windows 2000,
+    which reads no decoration, and x86 where no decoration applies: 64-bit Windows requires
+    one."""
     sections = []
     for _, fields in inf.entries("Manufacturer"):
         models, decorations = field(fields, 0).strip(), [text.strip() for text in fields[1:]]
         candidates = []
-        for text in decorations:
+        for text in decorations if tuple(version[:2]) >= DECORATIONS_READ_FROM else []:
             parsed = parse_decoration(text)
-            if parsed and parsed[0] in ("", processor) and parsed[1] <= version:
-                candidates.append((parsed[1], parsed[0] != "", text))
+            if parsed and applies(parsed, processor, version, product_type, suite):
+                architecture, (major, minor), product, mask, build = parsed
+                candidates.append(((major, minor, build), architecture != "", product is not None,
+                                   mask != 0, text))
         if candidates:
-            sections.append(f"{models}.{max(candidates)[2]}")
+            sections.append(f"{models}.{max(candidates, key=lambda key: key[:-1])[-1]}")
         elif processor == "x86" and inf.section(models) is not None:
             sections.append(models)
     return sections
 
 
 def decoration_versions(inf, processor):
-    return {parsed[1] for _, fields in inf.entries("Manufacturer") for text in fields[1:]
-            for parsed in [parse_decoration(text)] if parsed and parsed[0] in ("", processor)}
+    """The versions at which the choice of models section may change."""
+    return {DECORATIONS_READ_FROM} | {
+        parsed[1] for _, fields in inf.entries("Manufacturer") for text in fields[1:]
+        for parsed in [parse_decoration(text)] if parsed and parsed[0] in ("", processor)}
 
 
 def install_section(inf, name, processor):

@@ -46,11 +46,20 @@
 #define IDS_ADAPTER_READY               214
 #define IDS_ADAPTER_SETTING_UP          215
 #define IDS_ADAPTER_PROBLEM             216
+#define IDS_ADAPTER_SETTING_UP_XP       217
+#define IDS_INSTALLER_CODE              218
+#define IDS_LOG_FILE                    219
+#define IDS_LOG_FILES                   220
 /* What problem code N means is string IDS_PROBLEM_MEANING + N, for N below 100 */
 #define IDS_PROBLEM_MEANING             300
 #define IDS_PROBLEM_FAILED_START        310
+#define IDS_PROBLEM_NEEDS_RESTART       314
+#define IDS_PROBLEM_REINSTALL           318
 #define IDS_PROBLEM_DISABLED            322
 #define IDS_PROBLEM_FAILED_INSTALL      328
+#define IDS_PROBLEM_DRIVER_NOT_LOADED   331
+#define IDS_PROBLEM_DRIVER_MISSING      339
+#define IDS_PROBLEM_STOPPED             343
 #define IDS_PROBLEM_UNSIGNED_DRIVER     352
 
 #endif /* QB7_LX450_RESOURCE_H */

@@ -1,11 +1,14 @@
 #include "install_notice.h"
 
+#include <cstring>
+
+#include "../install/system_library.h"
 #include "resource.h"
 #include "resources.h"
 
 namespace {
 
-const size_t kNoticeSize = 1024;
+const size_t kNoticeSize = 2048;
 // Problem codes below this have a string slot for their meaning.
 const uint32_t kProblemMeanings = 100;
 
@@ -62,6 +65,35 @@ class NoticeText {
   size_t length_ = 0;
 };
 
+typedef DWORD(WINAPI* FormatMessageFn)(DWORD, LPCVOID, DWORD, DWORD, LPSTR, DWORD, va_list*);
+
+// "0x0000065B", with the system's words for the Windows error code it holds where it has some:
+// a plain code, or one wrapped as an HRESULT of the Win32 facility. The low word of any other
+// code, such as a crash's 0xC0000005, would be worded as an error it is not.
+void WordExitCode(uint32_t code, char* text, size_t size) {
+  char words[160] = "";
+  uint32_t kind = code >> 16;
+  auto formatMessage = LateFunctionOf<FormatMessageFn>(FORMAT_MESSAGE);
+  if ((kind == 0 || kind == 0x8007) && formatMessage) {
+    formatMessage(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                  code & 0xFFFF, 0, words, sizeof words, nullptr);
+  }
+  size_t length = strnlen(words, sizeof words - 1);
+  while (length &&
+         (words[length - 1] == '.' || static_cast<unsigned char>(words[length - 1]) <= ' ')) {
+    --length;
+  }
+  words[length] = '\0';
+  char hex[16];
+  wsprintfA(hex, "0x%08X", code);
+  NoticeText codeText(text, size);
+  codeText.Append(hex);
+  if (!length) return;
+  codeText.Append(" (");
+  codeText.Append(words);
+  codeText.Append(")");
+}
+
 UINT MessageFor(const InstallReport& report) {
   switch (report.outcome) {
     case INSTALL_FINISHED: return IDS_INSTALL_OK;
@@ -95,6 +127,10 @@ void AppendAdapterLines(const InstallReport& report, NoticeText* text) {
   if (!line) return;
   text->Append("\n");
   text->AppendString(line, "", "", adapter.problem);
+  if (adapter.state == ADAPTER_SETTING_UP && report.infRoad) {
+    text->Append("\n");
+    text->AppendString(IDS_ADAPTER_SETTING_UP_XP);
+  }
   char meaning[512];
   if (adapter.state == ADAPTER_PROBLEM && adapter.problem < kProblemMeanings &&
       AfxLoadString(IDS_PROBLEM_MEANING + adapter.problem, meaning, sizeof meaning) > 0) {
@@ -106,12 +142,26 @@ void AppendAdapterLines(const InstallReport& report, NoticeText* text) {
 // "Install OK" stays the first line; what the user still has to do follows, a line each. After a
 // failure the restart gets a line of its own: there is no installation left to finish.
 void AppendFollowUps(const InstallReport& report, NoticeText* text) {
+  if (report.exitCodeUncountable) {
+    char code[192];
+    WordExitCode(report.exitCode, code, sizeof code);
+    text->Append("\n");
+    text->AppendString(IDS_INSTALLER_CODE, code);
+  }
   if (report.followUps & FOLLOW_UP_RESTART) {
     text->Append("\n");
     text->AppendString(report.outcome == INSTALL_FAILED ? IDS_FAILURE_RESTART
                                                         : IDS_FOLLOW_UP_RESTART);
   }
   if (report.outcome == INSTALL_FINISHED) AppendAdapterLines(report, text);
+}
+
+// Filled only after a failure or a device problem, with the logs that are there.
+void AppendLogLine(const InstallReport& report, NoticeText* text) {
+  if (!report.logs[0][0]) return;
+  text->Append("\n");
+  text->AppendString(report.logs[1][0] ? IDS_LOG_FILES : IDS_LOG_FILE, report.logs[0],
+                     report.logs[1]);
 }
 
 // Every line under "Install OK" is something to know or to do.
@@ -123,12 +173,17 @@ UINT IconFor(const InstallReport& report) {
 
 }  // namespace
 
-void ShowInstallNotice(HWND owner, const InstallReport& report) {
+void ShowInstallNoticeWith(MessageBoxFn show, HWND owner, const InstallReport& report) {
   char caption[64];
   AfxLoadString(IDS_STATUS_CAPTION, caption, sizeof caption);
   char buffer[kNoticeSize];
   NoticeText text(buffer, sizeof buffer);
   text.AppendString(MessageFor(report), report.subject, report.sectionsLookedFor, report.infLine);
   AppendFollowUps(report, &text);
-  MessageBoxA(owner, buffer, caption, MB_OK | IconFor(report));
+  AppendLogLine(report, &text);
+  show(owner, buffer, caption, MB_OK | IconFor(report));
+}
+
+void ShowInstallNotice(HWND owner, const InstallReport& report) {
+  ShowInstallNoticeWith(MessageBoxA, owner, report);
 }

@@ -9,4 +9,8 @@
 // "Install OK" only when the installer ran and was waited for; otherwise what went wrong.
 void ShowInstallNotice(HWND owner, const InstallReport& report);
 
+// The same, shown through `show` in place of MessageBoxA.
+typedef int(WINAPI* MessageBoxFn)(HWND, LPCSTR, LPCSTR, UINT);
+void ShowInstallNoticeWith(MessageBoxFn show, HWND owner, const InstallReport& report);
+
 #endif

@@ -4,6 +4,7 @@
 The driver package check on a package of our own shaped like a vendor's multi-processor release
 (tests/dist/driver_package.py), on the sample package, and on copies that each carry one change:
 a fault the check must name, or a form of a good package it must let through."""
+import ast
 import json
 import os
 import shutil
@@ -19,6 +20,8 @@ from driver_package import (CO_INSTALLER, INF_LINES, SUBFOLDER, cabinet, edit_in
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 CHECKER = os.path.join(HERE, "..", "..", "medium", "check_package.py")
+# The models section cases the device check's tests read too.
+MODELS_CASES = os.path.join(HERE, "..", "models_sections.def")
 SAMPLE = ""
 # Signs the package's catalogs (WHQL, from a root of our own passed as Microsoft's), and again
 # after a row edits an INF, as Microsoft would for a vendor.
@@ -480,6 +483,23 @@ class PackageCheck(unittest.TestCase):
                                                                       "timestamp")},
                          {"signer": "Microsoft Windows Hardware Compatibility Publisher",
                           "digest": "sha1", "timestamp": None})
+
+class ModelsSections(unittest.TestCase):
+    def test_cases(self):
+        sys.path.insert(0, os.path.dirname(CHECKER))
+        from inf_file import Inf
+        from inf_installs import models_on
+        with open(MODELS_CASES) as table:
+            rows = [ast.literal_eval(line[len("MODELS_CASE"):]) for line in table
+                    if line.startswith("MODELS_CASE(")]
+        for decorations, major, minor, build, product, suite, processor, chosen in rows:
+            names = [""] + [text.strip() for text in decorations.split(",") if text.strip()]
+            inf = Inf("[Manufacturer]\nMaker = Models" + "".join(f", {name}" for name in names[1:])
+                      + "".join(f"\n[Models{'.' * bool(name)}{name}]" for name in names))
+            with self.subTest(f"{decorations} on {processor} {major}.{minor}.{build}"):
+                self.assertEqual(models_on(inf, processor, (major, minor, build), product, suite),
+                                 [chosen] if chosen else [])
+
 
 if __name__ == "__main__":
     SAMPLE = sys.argv.pop(1)

@@ -24,6 +24,10 @@ DriverVer   = 06/01/2024,1.0.0.1
 [Manufacturer]
 %Vendor% = QB7, NTx86, NTamd64
 
+; Windows 2000 reads no decoration.
+[QB7]
+%AX88772.DeviceDesc% = AX88772.Ndi, USB\VID_0B95&PID_7720
+
 [QB7.NTx86]
 %AX88772.DeviceDesc% = AX88772.Ndi, USB\VID_0B95&PID_7720
 

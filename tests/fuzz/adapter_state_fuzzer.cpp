@@ -63,7 +63,7 @@ void CheckDecoration(const char* decoration, WindowsVersion version) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ByteReader reader(data, size);
-  WindowsVersion version = {reader.Byte(), reader.Byte(), reader.Word(), reader.Byte()};
+  WindowsVersion version = {reader.Byte(), reader.Byte(), reader.Word(), reader.Byte(), 0};
   std::vector<char> rest = reader.RestAsString();
   rest.pop_back();
   CheckIdList(rest);

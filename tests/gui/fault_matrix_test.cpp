@@ -358,6 +358,13 @@ struct FailingInstallerRow {
   bool installs;     // whether the stand-in installs the package before it fails
   bool ends;         // whether it records its own end
   const char* tail;  // what the notice says after the failure
+  // The exit code as the notice gives it, for a code that cannot be counts of packages, and
+  // whether the system's words for it follow.
+  const char* code = nullptr;
+  bool worded = false;
+  // Whether the driver package installer's log and the device install log are in the Windows
+  // folder, where the notice names them.
+  bool logsWritten = false;
 };
 
 const FailingInstallerRow kFailingInstallerRows[] = {
@@ -367,24 +374,66 @@ const FailingInstallerRow kFailingInstallerRows[] = {
      "\nRestart Windows before you try the installation again."},
     // A package counted as failed is a failure, whether or not the failure bit is set.
     {"CountsAFailedPackageWithoutTheFailureBit", "QB7_STANDIN_EXIT", "0x00010000", true, true, ""},
-    {"Crashes", "QB7_STANDIN_CRASH", "1", false, false, ""},
+    {"Crashes", "QB7_STANDIN_CRASH", "1", false, false, "", "0xC0000005"},
+    // A Windows error code: its counts would claim 97 packages from a folder of one INF.
+    {"EndsWithAWindowsErrorCode", "QB7_STANDIN_EXIT", "0x0000065B", true, true, "", "0x0000065B",
+     true},
+    {"NamesTheLogsWindowsWrote", "QB7_STANDIN_EXIT", "0xC0010000", true, true,
+     "\nRestart Windows before you try the installation again.", nullptr, false, true},
 };
+
+// " (Function failed during execution)", as this system words the error `code`.
+std::string SystemWords(DWORD code) {
+  char words[160] = "";
+  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                 words, sizeof words, nullptr);
+  std::string text = words;
+  text.erase(text.find_last_not_of(". \r\n") + 1);
+  return " (" + text + ")";
+}
+
+// The Windows folder's own logs; `name` below it.
+std::string WindowsLog(const char* name) {
+  char folder[MAX_PATH];
+  UINT length = GetSystemWindowsDirectoryA(folder, sizeof folder);
+  return std::string(folder, length < sizeof folder ? length : 0) + name;
+}
 
 // Names the row in test names and messages.
 void PrintTo(const FailingInstallerRow& row, std::ostream* out) { *out << row.name; }
 
 class FailingInstaller : public FaultMatrix,
-                         public testing::WithParamInterface<FailingInstallerRow> {};
+                         public testing::WithParamInterface<FailingInstallerRow> {
+ protected:
+  void TearDown() override {
+    for (const std::string& log : logs_) DeleteFileA(log.c_str());
+    FaultMatrix::TearDown();
+  }
+
+  const std::string logs_[2] = {WindowsLog("\\DPINST.LOG"), WindowsLog("\\inf\\setupapi.dev.log")};
+};
 
 // The installer's failure code, or the exception code of its crash, must not end in "Install OK".
 TEST_P(FailingInstaller, IsWaitedForAndReportedAsAFailure) {
   const FailingInstallerRow& row = GetParam();
+  for (const std::string& log : logs_) {
+    ASSERT_TRUE(!row.logsWritten || WriteTextFile(log, "written by Windows\r\n")) << log;
+  }
   ASSERT_TRUE(StartProgram("win7", {{row.variable, row.value}}));
   HWND notice = PressInstallAndWaitForNotice();
   ASSERT_NE(notice, nullptr);
   EXPECT_FALSE(IsImageRunning(kVistaInstaller)) << "the notice came while the installer ran";
   std::string command = medium_ + "\\Driver\\Vista_64\\DPInst64.exe /lm /sw /sa";
-  EXPECT_EQ(MessageBoxText(notice), NoticeText(IDS_FAIL_INSTALLER_FAILED, command) + row.tail);
+  std::string expected = NoticeText(IDS_FAIL_INSTALLER_FAILED, command);
+  if (row.code) {
+    expected += std::string("\nIt ended with code ") + row.code +
+                (row.worded ? SystemWords(strtoul(row.code, nullptr, 16)) : "") + ".";
+  }
+  expected += row.tail;
+  if (row.logsWritten) {
+    expected += "\nWindows wrote down the details in " + logs_[0] + " and " + logs_[1] + ".";
+  }
+  EXPECT_EQ(MessageBoxText(notice), expected);
   EXPECT_EQ(Probe(notice).shownIcon, ShownIcon::kError);
   std::vector<StandinRun> runs = ReadStandinLog(standinLog_);
   ASSERT_EQ(runs.size(), 1u);

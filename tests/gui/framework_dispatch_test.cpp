@@ -78,12 +78,16 @@ class CancelFocusingDialog : public CDialog {
 
   HWND cancel = nullptr;
   HWND focusWhenShown = nullptr;
+  bool cancelClicked = false;
 
  protected:
   BOOL OnInitDialog() override {
     CDialog::OnInitDialog();
     cancel = GetDlgItem(m_hWnd, IDC_CLOSE);
     SetFocus(cancel);
+    // A button's notice that it has the focus is no click.
+    PostMessageA(m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_CLOSE, BN_SETFOCUS),
+                 reinterpret_cast<LPARAM>(cancel));
     // Taken by the modal loop, which runs once the dialog shows.
     PostMessageA(m_hWnd, WM_COMMAND, kRecordAndEnd, 0);
     return FALSE;
@@ -94,11 +98,14 @@ class CancelFocusingDialog : public CDialog {
     EndDialog(IDOK);
   }
 
+  void OnCancelClicked() { cancelClicked = true; }
+
   DECLARE_MESSAGE_MAP()
 };
 
 BEGIN_MESSAGE_MAP(CancelFocusingDialog, CDialog)
   ON_COMMAND(kRecordAndEnd, &CancelFocusingDialog::OnRecordAndEnd)
+  ON_BN_CLICKED(IDC_CLOSE, &CancelFocusingDialog::OnCancelClicked)
 END_MESSAGE_MAP()
 
 // Told TRUE, the platform would move the focus to the first tab stop, Install.
@@ -107,6 +114,7 @@ TEST(FrameworkDispatch, FocusSetInOnInitDialogReturningFalseStays) {
   ASSERT_EQ(dialog.DoModal(), IDOK);
   ASSERT_NE(dialog.cancel, nullptr);
   EXPECT_EQ(dialog.focusWhenShown, dialog.cancel) << "Cancel lost the focus it was given";
+  EXPECT_FALSE(dialog.cancelClicked) << "a focus notification was taken for a click";
 }
 
 std::string StringIn(LANGID language, UINT id, int size = 512) {

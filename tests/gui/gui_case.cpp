@@ -155,6 +155,10 @@ const char kInstallOkPlugIn[] = "Install OK\nPlug in the adapter to finish the i
 const char kInstallOkSettingUp[] =
     "Install OK\nThe adapter is plugged in. Windows is still setting it up: it is ready when the "
     "network connection appears.";
+const char kInstallOkSettingUpXp[] =
+    "Install OK\nThe adapter is plugged in. Windows is still setting it up: it is ready when the "
+    "network connection appears.\nFinish Windows' Found New Hardware window if it asks you "
+    "something.";
 const char kVistaParameters[] = " /lm /sw /sa";
 
 namespace {

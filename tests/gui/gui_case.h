@@ -75,6 +75,8 @@ extern const char kInstallOk[];
 // setting up one that is (Wine never reports a device started).
 extern const char kInstallOkPlugIn[];
 extern const char kInstallOkSettingUp[];
+// The same on 2000/XP, where Windows' Found New Hardware window may wait for the user.
+extern const char kInstallOkSettingUpXp[];
 // What the Vista-family installer is started with.
 extern const char kVistaParameters[];
 POINT CentreOf(const RECT& rect);

@@ -136,7 +136,7 @@ TEST_P(XpInstall, InstallsThePackageThroughTheSetupLibrary) {
   ASSERT_NE(notice, nullptr) << "no notice captioned \"Status\" appeared";
   Snapshot(notice);
   EXPECT_EQ(MessageBoxText(notice),
-            GetParam().adapterPluggedIn ? kInstallOkSettingUp : kInstallOkPlugIn);
+            GetParam().adapterPluggedIn ? kInstallOkSettingUpXp : kInstallOkPlugIn);
   EXPECT_EQ(Probe(notice).shownIcon, ShownIcon::kInformation);
   std::string installed;
   std::string sourceFolder;

@@ -16,15 +16,16 @@ RT_ICON, RT_BITMAP, RT_DIALOG, RT_STRING, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST
 # Every function the program imports from KERNEL32 must be there on the oldest systems it starts
 # on, Windows 95 and NT 4.0, or the loader refuses it before any window shows. These are.
 KERNEL32_ON_95_AND_NT4 = {
-    "CloseHandle", "CreateProcessA", "DeleteCriticalSection", "EnterCriticalSection", "FindClose",
-    "FindFirstFileA", "FindNextFileA", "FindResourceExA", "FreeLibrary", "GetACP",
-    "GetCurrentDirectoryA", "GetCurrentProcess", "GetExitCodeProcess", "GetFileAttributesA",
-    "GetLastError", "GetModuleFileNameA", "GetModuleHandleA", "GetProcAddress", "GetStartupInfoA",
-    "GetSystemDirectoryA", "GetUserDefaultLangID", "InitializeCriticalSection", "IsDBCSLeadByte",
-    "LeaveCriticalSection", "LoadLibraryA", "LoadLibraryExA", "LoadResource", "LockResource",
-    "SetCurrentDirectoryA", "SetUnhandledExceptionFilter", "SizeofResource", "Sleep", "TlsGetValue",
-    "VirtualProtect", "VirtualQuery", "WaitForSingleObject", "WideCharToMultiByte", "lstrcpynA",
-    "lstrlenA",
+    "CloseHandle", "CreateFileA", "CreateProcessA", "DeleteCriticalSection",
+    "EnterCriticalSection", "FindClose", "FindFirstFileA", "FindNextFileA", "FindResourceExA",
+    "FreeLibrary", "GetACP", "GetCurrentDirectoryA", "GetCurrentProcess", "GetExitCodeProcess",
+    "GetFileAttributesA", "GetLastError", "GetModuleFileNameA", "GetModuleHandleA",
+    "GetProcAddress", "GetProcessHeap", "GetStartupInfoA", "GetSystemDirectoryA",
+    "GetUserDefaultLangID", "GetWindowsDirectoryA", "HeapAlloc", "HeapFree",
+    "InitializeCriticalSection", "IsDBCSLeadByte", "LeaveCriticalSection", "LoadLibraryA",
+    "LoadLibraryExA", "LoadResource", "LockResource", "lstrcpynA", "lstrlenA", "ReadFile",
+    "SetCurrentDirectoryA", "SetUnhandledExceptionFilter", "SizeofResource", "Sleep",
+    "TlsGetValue", "VirtualProtect", "VirtualQuery", "WaitForSingleObject", "WideCharToMultiByte",
 }
 # Functions the program uses that came later: it must look them up at run time instead.
 KERNEL32_LATE = {
@@ -40,6 +41,7 @@ KERNEL32_LATE = {
     "GetTickCount64": "Windows Vista",
     "IsWow64Process2": "Windows 10 version 1511",
     "GetUserDefaultUILanguage": "Windows 2000 (and ME)",
+    "GetSystemWindowsDirectoryA": "Windows 2000 (of NT 4.0, the Terminal Server edition only)",
 }
 
 

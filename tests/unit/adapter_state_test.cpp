@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
 
 namespace {
 
-const WindowsVersion kVista = {6, 0, 6002, 1};
-const WindowsVersion kServer2008R2 = {6, 1, 7601, 3};
-const WindowsVersion kWindows11 = {10, 0, 22631, 1};
+const WindowsVersion kVista = {6, 0, 6002, 1, 0x0100};
+const WindowsVersion kServer2008R2 = {6, 1, 7601, 3, 0x0110};
+const WindowsVersion kWindows11 = {10, 0, 22631, 1, 0x0100};
 
 TEST(ModelsDecorationApplies, TakesTheProcessorAndTheOldestVersionServed) {
   const struct {
@@ -31,7 +34,8 @@ TEST(ModelsDecorationApplies, TakesTheProcessorAndTheOldestVersionServed) {
       {"NTamd64.10.0...22632", "amd64", kWindows11, false},
       {"NTamd64.6.1.3", "amd64", kServer2008R2, true},
       {"NTamd64.6.1.1", "amd64", kServer2008R2, false},
-      {"NTamd64.6.0..0x00000110", "amd64", kVista, true},
+      {"NTamd64.6.0..0x00000110", "amd64", kServer2008R2, true},
+      {"NTamd64.6.0..0x00000110", "amd64", kVista, false},
       {"NTamd64.6.x", "amd64", kVista, false},
       {"Windows", "x86", kVista, false},
       {"", "x86", kVista, false},
@@ -39,6 +43,40 @@ TEST(ModelsDecorationApplies, TakesTheProcessorAndTheOldestVersionServed) {
   for (const auto& row : kRows) {
     SCOPED_TRACE(testing::Message() << row.decoration << " on " << row.platform);
     EXPECT_EQ(row.applies, ModelsDecorationApplies(row.decoration, row.platform, row.version));
+  }
+}
+
+struct ModelsCase {
+  const char* decorations;
+  uint32_t major, minor, build;
+  uint8_t productType;
+  uint16_t suiteMask;
+  const char* platform;
+  const char* chosen;
+};
+
+const ModelsCase kModelsCases[] = {
+#define MODELS_CASE(...) {__VA_ARGS__},
+#include "../models_sections.def"
+#undef MODELS_CASE
+};
+
+TEST(ChooseModelsDecoration, TakesTheOneSectionTheSetupLibraryTakes) {
+  for (const ModelsCase& row : kModelsCases) {
+    SCOPED_TRACE(testing::Message() << row.decorations << " on " << row.platform << " " << row.major
+                                    << "." << row.minor << "." << row.build);
+    std::vector<std::string> names;
+    std::stringstream list(row.decorations);
+    for (std::string name; std::getline(list >> std::ws, name, ',');) names.push_back(name);
+    std::vector<const char*> decorations;
+    for (const std::string& name : names) decorations.push_back(name.c_str());
+    WindowsVersion version = {row.major, row.minor, row.build, row.productType, row.suiteMask};
+    int chosen =
+        ChooseModelsDecoration(decorations.data(), decorations.size(), row.platform, version);
+    std::string section = chosen == kNoModels            ? ""
+                          : chosen == kUndecoratedModels ? "Models"
+                                                         : "Models." + names[chosen];
+    EXPECT_EQ(row.chosen, section);
   }
 }
 

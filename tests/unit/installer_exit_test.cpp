@@ -11,6 +11,8 @@ TEST(DecodeInstallerExit, ReadsFlagsAndCountsAndWhatIsLeftToDo) {
     bool needsRestart;
     int failedPackages, storedPackages, installedPackages;
     uint8_t followUps;
+    unsigned packagesFound = kAnyPackageCount;
+    bool uncountable = false;
   } kRows[] = {
       {0x00000000, false, false, 0, 0, 0, FOLLOW_UP_NONE},
       {0x00000001, false, false, 0, 0, 1, FOLLOW_UP_NONE},
@@ -30,11 +32,16 @@ TEST(DecodeInstallerExit, ReadsFlagsAndCountsAndWhatIsLeftToDo) {
       // A crash's exception code has the top bits set too, but counts no failed package.
       {0xC0000005, true, true, 0, 0, 5, FOLLOW_UP_NONE},
       {0xC0000409, true, true, 0, 4, 9, FOLLOW_UP_NONE},
+      // Counts beyond the packages the installer could find are a Windows error code.
+      {0x0000065B, true, false, 0, 0, 0, FOLLOW_UP_NONE, 2, true},
+      {0x00000101, false, false, 0, 1, 1, FOLLOW_UP_NONE, 2},
+      {0x40000102, true, false, 0, 0, 0, FOLLOW_UP_NONE, 2, true},
   };
   for (const auto& row : kRows) {
     SCOPED_TRACE(testing::Message() << std::hex << row.exitCode);
-    InstallerExit exit = DecodeInstallerExit(row.exitCode);
+    InstallerExit exit = DecodeInstallerExit(row.exitCode, row.packagesFound);
     EXPECT_EQ(row.failed, exit.failed);
+    EXPECT_EQ(row.uncountable, exit.uncountable);
     EXPECT_EQ(row.needsRestart, exit.needsRestart);
     EXPECT_EQ(row.failedPackages, exit.failedPackages);
     EXPECT_EQ(row.storedPackages, exit.storedPackages);

@@ -2,6 +2,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <io.h>
+#include <objbase.h>
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -186,10 +187,20 @@ TEST(RunCommand, ClosesEveryHandleItOpens) {
 }
 
 SHELLEXECUTEINFOA gShellRequest;
+HRESULT gComWhenAsked = E_FAIL;
+
+// What initialising COM apartment-threaded on this thread answers now: S_FALSE when it is so
+// already, S_OK when it was not (and then it is undone).
+HRESULT ComStateOfThisThread() {
+  HRESULT state = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  if (SUCCEEDED(state)) CoUninitialize();
+  return state;
+}
 
 // The shell's answer when the user refuses to elevate.
 BOOL WINAPI RefuseElevation(SHELLEXECUTEINFOA* request) {
   gShellRequest = *request;
+  gComWhenAsked = ComStateOfThisThread();
   SetLastError(ERROR_CANCELLED);
   return FALSE;
 }
@@ -204,6 +215,9 @@ TEST(RunElevatedWith, AsksTheShellToElevateAndTakesARefusalAsNotStarted) {
   EXPECT_EQ(nullptr, gShellRequest.lpDirectory);
   EXPECT_EQ(SW_SHOWNORMAL, gShellRequest.nShow);
   EXPECT_TRUE(gShellRequest.fMask & SEE_MASK_NOCLOSEPROCESS);
+  // The shell is asked with COM initialised, and it is undone once the start is over.
+  EXPECT_EQ(S_FALSE, gComWhenAsked);
+  EXPECT_EQ(S_OK, ComStateOfThisThread());
 }
 
 HANDLE WINAPI FailSnapshot(DWORD, DWORD) { return INVALID_HANDLE_VALUE; }
@@ -281,6 +295,12 @@ BOOL WINAPI RecordSetDefaultDllDirectories(DWORD flags) {
   return TRUE;
 }
 
+HMODULE WINAPI RecordLoadLibraryEx(LPCSTR path, HANDLE, DWORD flags) {
+  gDllSearchCalls.push_back(std::string("LoadLibraryEx(") + path + ", " + std::to_string(flags) +
+                            ")");
+  return nullptr;
+}
+
 // Windows XP SP1 to 7 without the update have SetDllDirectory but not SetDefaultDllDirectories:
 // there the one call alone must take the current directory, a driver folder anyone could have
 // written to, out of the search for a DLL named bare; systems with neither keep their own.
@@ -304,6 +324,14 @@ TEST(KeepDllSearchToTheSystem, UsesWhatTheSystemHasOfTheTwoCalls) {
         row.hasSetDefaultDllDirectories ? RecordSetDefaultDllDirectories : nullptr);
     EXPECT_EQ(row.calls, gDllSearchCalls);
   }
+  // A system library's own DLLs are looked for beside it, in the system folder, first: altered
+  // search (8), which Wine cannot show the difference of.
+  gDllSearchCalls.clear();
+  char system[MAX_PATH];
+  GetSystemDirectoryA(system, sizeof system);
+  LoadSystemLibraryWith(RecordLoadLibraryEx, "setupapi.dll");
+  EXPECT_EQ(std::vector<std::string>{"LoadLibraryEx(" + std::string(system) + "\\setupapi.dll, 8)"},
+            gDllSearchCalls);
 }
 
 }  // namespace

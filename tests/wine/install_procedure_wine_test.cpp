@@ -267,12 +267,16 @@ struct AdapterRow {
   const char* compatibleIds;
   AdapterState in64BitPrefix;
   AdapterState in32BitPrefix;
+  // For a package in a subfolder of the Vista-family driver folder, serving kSubfolderOnlyId:
+  // what the folder's dpinst.xml says of it.
+  const char* descriptorNames = nullptr;
 };
 
 const char kServedId[] = "USB\\VID_0B95&PID_7720&REV_0001\0USB\\VID_0B95&PID_7720\0";
 // Served only by the test INF's models section decorated NTamd64.
 const char kAmd64OnlyId[] = "USB\\VID_0B95&PID_772A\0";
 const char kOtherId[] = "USB\\VID_1234&PID_0001\0";
+const char kSubfolderOnlyId[] = "USB\\VID_0B95&PID_772B\0";
 
 // Wine tells every device node neither started nor failed: a present adapter is one Windows is
 // still setting up.
@@ -287,18 +291,39 @@ const AdapterRow kAdapterRows[] = {
      ADAPTER_SETTING_UP},
     {"Amd64ModelsXp", "winxp", kAmd64OnlyId, nullptr, ADAPTER_SETTING_UP, ADAPTER_ABSENT},
     {"Amd64ModelsVista", "win7", kAmd64OnlyId, nullptr, ADAPTER_SETTING_UP, ADAPTER_ABSENT},
+    // The driver package installer also installs the packages its descriptor has it search for.
+    {"SubfolderPackage", "win7", kSubfolderOnlyId, nullptr, ADAPTER_SETTING_UP, ADAPTER_SETTING_UP,
+     "<search><subDirectory> e*tra </subDirectory></search>"},
+    {"GroupPackage", "win7", kSubfolderOnlyId, nullptr, ADAPTER_SETTING_UP, ADAPTER_SETTING_UP,
+     "<group><package xpath='x' path=\"extra\\x64\\other.inf\" /></group>"},
+    {"SubfolderNotSearched", "win7", kSubfolderOnlyId, nullptr, ADAPTER_ABSENT, ADAPTER_ABSENT, ""},
 };
 
 // Names the row in test names and messages.
 void PrintTo(const AdapterRow& row, std::ostream* out) { *out << row.name; }
 
-class AdapterOnWine : public RunInstallOnWine, public testing::WithParamInterface<AdapterRow> {};
+class AdapterOnWine : public RunInstallOnWine, public testing::WithParamInterface<AdapterRow> {
+ protected:
+  void LayOutSubfolderPackage(const char* descriptorNames) {
+    std::string folder = medium_ + "\\Driver\\" + VistaFolder();
+    ASSERT_TRUE(MakeFolders(folder + "\\extra\\x64"));
+    std::ofstream(folder + "\\extra\\x64\\other.inf", std::ios::binary)
+        << "[Version]\r\nSignature=\"$Windows NT$\"\r\n[Manufacturer]\r\nMaker=Models,NTx86,"
+           "NTamd64\r\n[Models.NTx86]\r\nA=I,USB\\VID_0B95&PID_772B\r\n[Models.NTamd64]\r\n"
+           "A=I,USB\\VID_0B95&PID_772B\r\n";
+    std::ofstream(folder + "\\dpinst.xml", std::ios::binary)
+        << "<?xml version=\"1.0\"?>\r\n<dpinst>\r\n  <!-- <subDirectory>extra</subDirectory> "
+           "-->\r\n"
+        << descriptorNames << "\r\n</dpinst>\r\n";
+  }
+};
 
 // After the installer, a present device that the package serves, matched as Windows matches
 // drivers, takes the place of the installer's counts.
 TEST_P(AdapterOnWine, IsFoundByTheIdsThePackageServesHere) {
   const AdapterRow& row = GetParam();
   LayOutEveryDriverFolder(medium_);
+  if (row.descriptorNames) LayOutSubfolderPackage(row.descriptorNames);
   if (row.hardwareIds) {
     ASSERT_TRUE(PlantDeviceNode(row.hardwareIds, row.compatibleIds));
   }
@@ -317,11 +342,14 @@ struct DeviceStateRow {
   const char* name;
   ULONG status;
   ULONG problem;
-  DWORD pendingWait;  // what the wait for pending installs returns
+  DWORD pendingWait;  // what the wait for pending installs returns, or kNoWaitFunction
   bool hasStatusFunction;
   AdapterState state;
   uint32_t reportedProblem;
 };
+
+// Windows 2000 has no wait for pending installs.
+const DWORD kNoWaitFunction = 0xFFFF;
 
 const DeviceStateRow kDeviceStateRows[] = {
     {"Started", DN_STARTED, 0, WAIT_OBJECT_0, true, ADAPTER_READY, 0},
@@ -332,6 +360,11 @@ const DeviceStateRow kDeviceStateRows[] = {
     {"UnknownCode", DN_HAS_PROBLEM, 4242, WAIT_OBJECT_0, true, ADAPTER_PROBLEM, 4242},
     {"ProblemWhileInstallsPending", DN_HAS_PROBLEM, 28, WAIT_TIMEOUT, true, ADAPTER_SETTING_UP, 0},
     {"StartedWhileInstallsPending", DN_STARTED, 0, WAIT_TIMEOUT, true, ADAPTER_READY, 0},
+    // Only codes Windows shows while it installs wait for the pending installs.
+    {"DisabledWhileInstallsPending", DN_HAS_PROBLEM, 22, WAIT_TIMEOUT, true, ADAPTER_PROBLEM, 22},
+    {"StoppedCode43", DN_HAS_PROBLEM, 43, WAIT_OBJECT_0, true, ADAPTER_PROBLEM, 43},
+    {"Code28WithoutAWait", DN_HAS_PROBLEM, 28, kNoWaitFunction, true, ADAPTER_SETTING_UP, 0},
+    {"Code28AfterAFailedWait", DN_HAS_PROBLEM, 28, WAIT_FAILED, true, ADAPTER_SETTING_UP, 0},
     // Windows NT 4.0 has no configuration manager.
     {"NoDeviceFunctions", DN_STARTED, 0, WAIT_OBJECT_0, false, ADAPTER_NOT_CHECKED, 0},
 };
@@ -364,14 +397,14 @@ TEST_P(DeviceStateOnWine, SaysHowThePresentAdapterStands) {
   ASSERT_TRUE(setupLibrary && configManager);
   DeviceApi api = LookUpDeviceApi();
   api.getStatus = row.hasStatusFunction ? StatusOfRow : nullptr;
-  api.waitNoPendingInstalls = WaitOfRow;
+  api.waitNoPendingInstalls = row.pendingWait == kNoWaitFunction ? nullptr : WaitOfRow;
   HardwareIdList ids;
   ClearHardwareIds(&ids);
   AddHardwareId(&ids, "USB\\VID_0B95&PID_7720");
   AdapterReport report = FindAdapterWith(api, ids);
   EXPECT_EQ(row.state, report.state);
   EXPECT_EQ(row.reportedProblem, report.problem);
-  if (row.hasStatusFunction) {
+  if (row.hasStatusFunction && api.waitNoPendingInstalls) {
     EXPECT_EQ(kPendingInstallsWaitMs, waitedMs_) << "no bounded wait";
   }
   FreeLibrary(configManager);
