@@ -56,7 +56,7 @@ latencies() {
   echo "| file | bytes |"
   echo "|---|---|"
   /usr/bin/python3 "$here/exe_size.py" "$product/ui/QB7_LX450.exe" | sed 's/^| exe size/| shipped exe (i686, stripped)/'
-  echo "| bare dialog baseline (i686, same toolchain, templates, icon, banner) | $(stat -c %s "$product/tools/bench/bare_dialog.exe") bytes |"
+  echo "| bare dialog baseline (i686, same toolchain, templates, icon, banner) | $(stat -c %s "$build/tools/bench/bare_dialog.exe") bytes |"
   echo
   echo "| figure | median | min | max | runs |"
   echo "|---|---|---|---|---|"
