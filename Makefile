@@ -85,7 +85,7 @@ test: test-clock native fuzz lint test-build
 	  --resource-spec-file $(CURDIR)/$(TEST_BUILD)/wine_slots.json --output-on-failure; \
 	  status=$$?; $(call clock,--summary); exit $$status
 
-test-clock:
+test-clock: deps
 	@mkdir -p $(BUILD) && $(call clock,--reset)
 
 run: product

@@ -45,8 +45,7 @@ def run(log, part, command):
                 records.append({"case": match[1], "part": case_part(match[1], part),
                                 "start": case_starts.pop(match[1]), "end": now,
                                 "seconds": float(match[3]), "result": match[2]})
-    records.append({"part": part, "start": started, "end": time.monotonic(),
-                    "cases": any("case" in record for record in records)})
+    records.append({"part": part, "start": started, "end": time.monotonic()})
     with open(log, "a", encoding="utf-8") as out:
         for record in records:
             out.write(json.dumps(record) + "\n")
@@ -76,7 +75,7 @@ def summary(log):
             if not commands:
                 continue
             wall = sum(run["end"] - run["start"] for run in commands)
-            detail = f"{len(commands)} steps"
+            detail = f"{len(commands)} step{'' if len(commands) == 1 else 's'}"
         print(f"  {part:<11} {minutes(wall):>13}  ({detail})")
     if runs:
         total = max(run["end"] for run in runs) - min(run["start"] for run in runs)
