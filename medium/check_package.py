@@ -28,11 +28,14 @@ from fnmatch import fnmatch
 from cabinet import cabinet_names
 from catalog import Catalog
 from inf_file import ANSI, UTF16, UTF8_MARKED, Inf, decode_inf, field
-from inf_installs import cabinet_of, entries_for, follow, service_binaries, source_folder
+from inf_installs import (cabinet_of, entries_for, follow, models_on, service_binaries,
+                          source_folder)
+from kernel_image import read_image
 from medium_names import name_problems, path_problem, shown
 from package_tree import FOLDERS, driver_folders, find_file, find_path, medium_entries
 from signatures import embedded_signatures, trust_from
-from windows_policy import FAILS, INSTALLS, RULES, verdicts
+from windows_policy import FAILS, RULES, WINDOWS, verdicts
+from windows_policy import SERVES as WINDOWS_SERVED
 
 OK, WARNING, ERROR = "ok", "warning", "error"
 # The processor each folder's system has, as decorated section names spell it, and the oldest
@@ -101,6 +104,8 @@ class InfCheck:
         self.boundary = find_file(package, "Driver")
         self.name = os.path.basename(path)
         self.services, self.kernel_names, self.from_windows = {}, set(), set()
+        # The Windows its models sections serve; None when it has no [Manufacturer] section.
+        self.served = None
 
     def add(self, severity, text, path=None):
         self.report.add(severity, path or self.path, text)
@@ -212,17 +217,25 @@ class InfCheck:
         installs = follow(self.inf, self.processor, self.oldest, self.newest)
         for problem in installs.problems:
             self.add(ERROR, problem)
+        self.report_missing_sections(installs)
         for listed, included, copying in installs.from_system:
             self.add(OK, f"[{copying}] copies [{listed}] from the system's "
                      f"{' or '.join(included)}, which Include= names")
         self.services = service_binaries(self.inf, installs)
-        oldest = follow(self.inf, self.processor, self.oldest, self.oldest)
-        if not oldest.models:
-            version = ".".join(map(str, self.oldest))
-            self.add(WARNING, f"no models section in [Manufacturer] applies to Windows {version} "
-                     f"on {self.processor}, the oldest {self.folder_name} serves: nothing "
-                     "installs there")
+        self.served = {name for name in WINDOWS_SERVED[self.folder_name]
+                       if models_on(self.inf, self.processor, WINDOWS[name].version)}
         return installs.files
+
+    def report_missing_sections(self, installs):
+        """One line per install section the models lines name and the INF lacks: only the
+        devices those lines name fail, so it refuses the package only when no line installs."""
+        severity = WARNING if installs.sections else ERROR
+        for name, models, lines in installs.missing.values():
+            named = f" and {counted(lines - 1, 'more line')}" if lines > 1 else ""
+            verb = "names" if lines == 1 else "name"
+            self.add(severity, f"[{models}]{named} {verb} install section {name}, but there is no "
+                     f"[{name}.NT{self.processor}], [{name}.NT] or [{name}]" +
+                     ("" if severity == ERROR else ": the devices they name do not install"))
 
     def locate(self, source):
         """(whether one source file is there, its path unless a cabinet holds it), after
@@ -411,16 +424,19 @@ def judge_driver(check, present):
     files' embedded signatures: a line for people and an entry of the machine report."""
     catalog, catalog_path, covered = read_catalog(check, present)
     trust = check.report.trust
-    kernel = []
+    kernel, images = [], {}
     for name, path, boot in kernel_files(check, present):
         embedded = embedded_signatures(path, trust) if path else []
         kernel.append((name, path, embedded, boot))
+        images[name] = read_image(path) if path else None
         if path:
             check.add(OK, "kernel driver; embedded signature: " + (
                 "; ".join(map(signature_text, embedded)) or "none"), path)
     signatures = catalog.signatures if catalog else []
     windows = verdicts(check.folder_name, signatures, covered,
-                       [(name, covered, embedded, boot) for name, _, embedded, boot in kernel])
+                       [(name, covered, embedded, boot) for name, _, embedded, boot in kernel],
+                       images, catalog.os_attributes if catalog and not catalog.problem else (),
+                       check.served)
     add_verdict_line(check, windows)
     present_catalog = catalog_path if catalog_path and os.path.exists(catalog_path) else None
     check.report.drivers.append({
@@ -445,14 +461,14 @@ def add_verdict_line(check, windows):
     for name, outcome in windows.items():
         groups.setdefault(outcome, []).append(name)
     found = {verdict for verdict, _, _ in windows.values()}
-    if found == {INSTALLS}:
+    if {rule for _, _, rule in windows.values()} == {"microsoft"}:
         check.add(OK, f"installs on {', '.join(windows)}")
         return
     parts = []
     for (verdict, seen, rule), names in groups.items():
         # The rules of the installer's own questions say what the user meets.
         said = RULES[rule][0] if rule in SAYS_WHAT_IS_SEEN else f"{seen}: {RULES[rule][0]}"
-        why = "" if verdict == INSTALLS else f" ({said})"
+        why = "" if rule == "microsoft" else f" ({said})"
         parts.append(f"{verdict} on {', '.join(names)}{why}")
     if found == {FAILS}:
         everywhere = f"fails on every Windows {check.folder_name} serves"

@@ -331,7 +331,8 @@ class Authorities:
 
     def signer(self, kind):
         """(certificate, key, chain or None) of a signer of `kind`: whql, attestation,
-        cross-signed-2014 (issued before 29 July 2015), cross-signed-expired (in 2014),
+        cross-signed-2014 (issued before 29 July 2015), cross-signed-august-2015 (just after),
+        cross-signed-expired (in 2014),
         cross-signed, vendor, self-signed."""
         usage = "keyUsage=critical,digitalSignature\nextendedKeyUsage="
         if kind in ("whql", "attestation"):
@@ -342,6 +343,8 @@ class Authorities:
             return self.authority(kind, "WDKTestCert qb7", "extendedKeyUsage=codeSigning") + (None,)
         dates = {"cross-signed-2014": ("-startdate", "20140101000000Z", "-enddate",
                                        "20991231000000Z"),
+                 "cross-signed-august-2015": ("-startdate", "20150801000000Z", "-enddate",
+                                              "20991231000000Z"),
                  "cross-signed-expired": ("-startdate", "20140101000000Z", "-enddate",
                                           "20150101000000Z")}.get(kind, ("-days", "30"))
         cert, key = self.issue(self.commercial, kind, "QB7 Test Vendor", self.path(kind + ".pem"),

@@ -28,18 +28,21 @@ SAMPLE = ""
 SIGNER = ROOTS = ATTESTATION = None
 
 
-def pe_program(machine, signed=True):
+def pe_program(machine, signed=True, sections=(), alignment=0x1000):
     """The headers of a PE program for `machine`, all the check reads, with an Authenticode
-    signature entry when `signed`."""
+    signature entry when `signed` and a table of `sections` ((name, flags))."""
     plus = machine != 0x14C
     optional_size = 240 if plus else 224
     header = bytearray(0x58 + optional_size)
     header[:2] = b"MZ"
     struct.pack_into("<I", header, 0x3C, 0x40)
     header[0x40:0x44] = b"PE\0\0"
-    struct.pack_into("<H", header, 0x44, machine)
+    struct.pack_into("<HH", header, 0x44, machine, len(sections))
     struct.pack_into("<H", header, 0x54, optional_size)
     struct.pack_into("<H", header, 0x58, 0x20B if plus else 0x10B)
+    struct.pack_into("<II", header, 0x58 + 32, alignment, 0x200)
+    header += b"".join(struct.pack("<8s6I2HI", name, 0x100, 0x1000 * (index + 1), 0, 0, 0, 0,
+                                   0, 0, flags) for index, (name, flags) in enumerate(sections))
     directories = 0x58 + (112 if plus else 96)
     struct.pack_into("<I", header, directories - 4, 16)
     certificate = b"\x10\0\0\0\0\x02\x02\0" + bytes(8)
@@ -62,11 +65,11 @@ def remove(relative):
     return change
 
 
-def resign(folder, *subfolders, signer=None):
+def resign(folder, *subfolders, signer=None, **options):
     def change(package):
         for below in ("",) + subfolders:
             write_folder_catalog(driver(package, os.path.join(folder, below)), folder,
-                                 signer or SIGNER)
+                                 signer or SIGNER, **options)
     return change
 
 
@@ -400,8 +403,40 @@ ROWS = [
     ("ModelsOnlyForWindows7",
      chain(edit("Vista_64/Ax88772.inf", "NTx86, NTamd64", "NTx86, NTamd64.6.1"),
            edit("Vista_64/Ax88772.inf", "[QB7.NTamd64]", "[QB7.NTamd64.6.1]")), 0,
-     "warning Driver/Vista_64/Ax88772.inf: no models section in [Manufacturer] applies to "
-     "Windows 6.0 on amd64, the oldest Vista_64 serves: nothing installs there"),
+     "warning Driver/Vista_64/Ax88772.inf: fails on Vista (nothing installs: no models section "
+     "of the INF serves this Windows, so the installer finds no driver for the device in it: the "
+     "setup library installs a device only through a models section whose decoration applies "
+     "to the running Windows); installs on 7, 8, 8.1, 10, 11"),
+    ("InstallSectionMissingForSomeDevices",
+     edit("Vista_64/Ax88772.inf", "[QB7.NTamd64]\r\n", "[QB7.NTamd64]\r\n" + "".join(
+         f"%AX88772.DeviceDesc% = Gone.Ndi, USB\\VID_0B95&PID_772{n}\r\n" for n in (1, 2))), 0,
+     "warning Driver/Vista_64/Ax88772.inf: [QB7.NTamd64] and 1 more line name install section "
+     "Gone.Ndi, but there is no [Gone.Ndi.NTamd64], [Gone.Ndi.NT] or [Gone.Ndi]: the devices "
+     "they name do not install"),
+    ("DriverWritableAndExecutable",
+     chain(write("Driver/Vista_64/amd64/ax88772.sys",
+                 pe_program(0x8664, False, [(b"INIT", 0xE2000020)], 0x80)), resign("Vista_64")),
+     0, "warning Driver/Vista_64/Ax88772.inf: installs on Vista, 7, 8, 8.1, 10; fails on 11 (its "
+     "kernel driver ax88772.sys does not load, \"A driver can't load on this device\": its "
+     "section INIT is both writable and executable and its section alignment 0x80 is not a "
+     "multiple of 0x1000: memory integrity, on by default on clean installs of 11 on compatible "
+     "hardware, refuses a kernel driver with a section both writable and executable or a "
+     "section alignment that is not a multiple of 0x1000)"),
+    ("DriverForOtherProcessor",
+     chain(write("Driver/Vista_64/amd64/ax88772.sys", pe_program(0xAA64, False)),
+           resign("Vista_64")), 1,
+     "error   Driver/Vista_64/Ax88772.inf: fails on every Windows Vista_64 serves (Vista, 7, 8, "
+     "8.1, 10, 11): its kernel driver ax88772.sys is built for arm64 (PE machine 0xaa64), not "
+     "amd64: it does not load: a kernel driver loads only on the processor its PE machine field "
+     "names"),
+    ("WhqlForWindows10Only", resign("Vista_64", os_attr="2:10.0"), 0,
+     "warning Driver/Vista_64/Ax88772.inf: installs on Vista, 7, 8, 8.1 (installs, but its "
+     "catalog's OSAttr 2:10.0 does not name it: a WHQL catalog's OSAttr names the Windows "
+     "versions whose signing requirements the package meets; on another, Windows reports that "
+     "it was tested on a different version and may not be compatible "
+     "(SPAPI_E_SIGNATURE_OSATTRIBUTE_MISMATCH), and Vista, where signers are not all equal, "
+     "ranks it as an Authenticode signature; whether the user is warned is not confirmed); "
+     "installs on 10, 11"),
     ("Utf8InfWarned", chain(write("Driver/Vista_32/Ax88772.inf", UTF8_INF), resign("Vista_32")), 0,
      "warning Driver/Vista_32/Ax88772.inf: UTF-8 with a byte order mark: the setup library "
      "documents only ANSI and UTF-16LE with a byte order mark"),
