@@ -7,10 +7,10 @@ setup program enters, each with what its installer needs there, and every file b
 have a name the medium can hold. INF files are read as the setup library reads them and followed
 to the files they install, for the processor and the Windows versions the folder serves. Prints
 one line per check, what passed as well as what did not, each naming its file, and a verdict.
-Each INF, with its catalog and the embedded signatures of its kernel files, gets a verdict for
-every Windows its folder serves (windows_policy.py): one that fails on all of them is an error,
-one that fails on some, asks or warns is a warning that says so, and one that installs
-everywhere is an ok line.
+Each INF, with its catalog and the embedded signatures and PE headers of its kernel files, gets
+a verdict for every Windows its folder serves (windows_policy.py): one that fails on all of them
+is an error, one that fails on some, asks or warns, or installs where its catalog's OSAttr does
+not name the Windows, is a warning that says so, and one that installs everywhere is an ok line.
 Exits 1 when there is an error; warnings alone let the package through. With --release the
 package goes on a signed medium, and the sample's stand-in installers are errors, not warnings.
 --json prints the report as one JSON object instead; --report writes that object to FILE as
@@ -28,8 +28,7 @@ from fnmatch import fnmatch
 from cabinet import cabinet_names
 from catalog import Catalog
 from inf_file import ANSI, UTF16, UTF8_MARKED, Inf, decode_inf, field
-from inf_installs import (cabinet_of, entries_for, follow, models_on, service_binaries,
-                          source_folder)
+from inf_installs import cabinet_of, entries_for, follow, service_binaries, source_folder
 from kernel_image import read_image
 from medium_names import name_problems, path_problem, shown
 from package_tree import FOLDERS, driver_folders, find_file, find_path, medium_entries
@@ -222,20 +221,21 @@ class InfCheck:
             self.add(OK, f"[{copying}] copies [{listed}] from the system's "
                      f"{' or '.join(included)}, which Include= names")
         self.services = service_binaries(self.inf, installs)
-        self.served = {name for name in WINDOWS_SERVED[self.folder_name]
-                       if models_on(self.inf, self.processor, WINDOWS[name].version)}
+        self.served = {name for name in WINDOWS_SERVED[self.folder_name] for version in
+                       [WINDOWS[name].version] if follow(self.inf, self.processor, version,
+                                                         version).sections}
         return installs.files
 
     def report_missing_sections(self, installs):
         """One line per install section the models lines name and the INF lacks: only the
-        devices those lines name fail, so it refuses the package only when no line installs."""
-        severity = WARNING if installs.sections else ERROR
+        devices those lines name fail, and the verdicts refuse the package where no line
+        installs."""
         for name, models, lines in installs.missing.values():
             named = f" and {counted(lines - 1, 'more line')}" if lines > 1 else ""
             verb = "names" if lines == 1 else "name"
-            self.add(severity, f"[{models}]{named} {verb} install section {name}, but there is no "
-                     f"[{name}.NT{self.processor}], [{name}.NT] or [{name}]" +
-                     ("" if severity == ERROR else ": the devices they name do not install"))
+            self.add(WARNING, f"[{models}]{named} {verb} install section {name}, but there is no "
+                     f"[{name}.NT{self.processor}], [{name}.NT] or [{name}]: the devices "
+                     f"{'it names' if lines == 1 else 'they name'} do not install")
 
     def locate(self, source):
         """(whether one source file is there, its path unless a cabinet holds it), after

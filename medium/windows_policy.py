@@ -61,7 +61,8 @@ SERVES = {
 }
 SIXTY_FOUR_BIT = ("WinXP_64", "Vista_64")
 # How a catalog's OSAttr names each Windows version (older WDKs wrote 10 as 6.4).
-OSATTR_NAMES = {(6, 0): ("2:6.0",), (6, 1): ("2:6.1",), (6, 2): ("2:6.2",), (6, 3): ("2:6.3",),
+OSATTR_NAMES = {(5, 0): ("2:5.0",), (5, 1): ("2:5.1",), (5, 2): ("2:5.2",), (6, 0): ("2:6.0",),
+                (6, 1): ("2:6.1",), (6, 2): ("2:6.2",), (6, 3): ("2:6.3",),
                 (10, 0): ("2:10.0", "2:6.4")}
 CROSS_SIGNED_UNTIL = datetime.datetime(2015, 7, 29, tzinfo=datetime.timezone.utc)
 
@@ -125,7 +126,8 @@ RULES = {
                     "enforced\"): not confirmed by Microsoft, whose page still describes a "
                     "warning an administrator can pass", CODE_INTEGRITY_LOGS),
     "no-models": ("the setup library installs a device only through a models section whose "
-                  "decoration applies to the running Windows", MANUFACTURER),
+                  "decoration applies to the running Windows and the install section it names",
+                  MANUFACTURER),
 }
 
 
@@ -262,8 +264,8 @@ def verdicts(folder, catalog_signatures, covered, kernel_files, images=None, os_
         windows = WINDOWS[name]
         if served is not None and name not in served:
             result[name] = (FAILS, "nothing installs: no models section of the INF serves this "
-                            "Windows, so the installer finds no driver for the device in it",
-                            "no-models")
+                            "Windows with an install section the INF has, so the installer "
+                            "finds no driver in it for the device", "no-models")
             continue
         failing = kernel_failure(kernel_files, catalog_signatures, folder, windows, images or {})
         if failing:
