@@ -14,7 +14,7 @@ Usage:
       # still gives the placeholders: read a real catalog's bytes from the package)
   authorities = Authorities(folder)   # roots of our own that stand for Microsoft's, and a
   authorities.signer("whql")          # (cert, key, chain) of each kind of signature
-  authorities.roots                   # the JSON file naming them, for the check's --roots
+  authorities.roots                   # the PEM file of them, for the check's --roots
 The check reads catalogs with medium/catalog.py's Catalog(path, trust).
 
 The catalog is shaped like those of signed releases: PKCS#7 SignedData around a certificate
@@ -23,7 +23,6 @@ in UTF-16LE, with the member's file name and an SpcIndirectDataContent holding t
 file (a program or driver) is hashed as Authenticode hashes it, anything else over the whole
 file. osslsigncode `verify -catalog` reads the PE members of such a catalog."""
 import hashlib
-import json
 import os
 import pathlib
 import subprocess
@@ -287,14 +286,10 @@ class Authorities:
         self.issue(self.verification, "cross", "QB7 Test Commercial Root", self.cross,
                    "basicConstraints=critical,CA:TRUE\nkeyUsage=critical,keyCertSign\n",
                    key=self.commercial[1])
-        self.roots = self.path("roots.json")
+        self.roots = self.path("roots.pem")
         with open(self.roots, "w") as file:
-            json.dump([{"subject": name, "key_identifier": key_identifier(cert), "role": role,
-                        "source": "the tests' own"}
-                       for (cert, _), name, role in (
-                           (self.root, "QB7 Test Microsoft Root", "signing"),
-                           (self.verification, "QB7 Test Code Verification Root",
-                            "cross-signing"))], file)
+            for (cert, _), role in ((self.root, "signing"), (self.verification, "cross-signing")):
+                file.write(f"# role: {role}\n" + pathlib.Path(cert).read_text())
 
     def path(self, name):
         return os.path.join(self.folder, name)
