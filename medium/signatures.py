@@ -333,7 +333,8 @@ def date_problems(leaf, stamp, end, last_link):
     not_before, not_after = leaf.not_valid_before, leaf.not_valid_after
     span = f"valid {date_text(not_before)} to {date_text(not_after)}"
     if stamp and not not_before <= stamp <= not_after:
-        text = f"it was time-stamped {date_text(stamp)}, when its certificate ({span}) was not valid"
+        text = (f"it was time-stamped {date_text(stamp)}, when its certificate ({span}) was "
+                "not valid")
         return text, text, "time-stamp"
     kernel = None
     made = stamp or not_before

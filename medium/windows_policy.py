@@ -24,7 +24,8 @@ SIGNTOOL = DOCS + "devtest/signtool"
 OSATTR = DOCS + "install/creating-a-catalog-file-for-a-non-pnp-driver-package"
 AUTHENTICODE_PE = ("https://download.microsoft.com/download/9/c/5/9c5b2167-8017-4bae-9fde-"
                    "d599bac8184a/Authenticode_PE.docx")
-LIFETIME_FLAG = "https://learn.microsoft.com/en-us/windows/win32/api/wintrust/ns-wintrust-wintrust_data"
+LIFETIME_FLAG = ("https://learn.microsoft.com/en-us/windows/win32/api/wintrust/"
+                 "ns-wintrust-wintrust_data")
 CROSS_DEPRECATION = (DOCS + "install/deprecation-of-software-publisher-certificates-and-"
                      "commercial-release-certificates")
 
