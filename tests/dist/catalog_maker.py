@@ -197,16 +197,66 @@ def with_signer_infos(signed, change):
     return der(0x30, content_type + der(0xA0, der(0x30, body)))
 
 
-def nest(outer, inner):
-    """`outer` with `inner` nested in its signer info (unsigned attribute 1.3.6.1.4.1.311.2.4.1),
-    as signtool /as appends a signature."""
-    nested_type = bytes.fromhex("060a2b060104018237020401")
-
+def nest(outer, inner, attribute_type="060a2b060104018237020401"):
+    """`outer` with `inner` nested in its signer info (unsigned attribute 1.3.6.1.4.1.311.2.4.1,
+    as signtool /as appends a signature, or the attribute type given as DER hex)."""
     def append(infos):
         _, start, end = der_element(infos, 0)
-        attribute = der(0x30, nested_type + der(0x31, inner))
+        attribute = der(0x30, bytes.fromhex(attribute_type) + der(0x31, inner))
         return der(0x30, infos[start:end] + der(0xA1, attribute))
     return with_signer_infos(outer, append)
+
+
+def counter_signed(signed, when):
+    """`signed` with a legacy time stamp (counter-signature 1.2.840.113549.1.9.6) whose signing
+    time is `when` (UTCTime text): a signer info that only says when."""
+    with tempfile.TemporaryDirectory(prefix="qb7-stamp-") as scratch:
+        config, out = os.path.join(scratch, "stamp.cnf"), os.path.join(scratch, "stamp.der")
+        pathlib.Path(config).write_text(f"""asn1 = SEQUENCE:info
+[info]
+version = INTEGER:1
+sid = SEQUENCE:sid
+digest = SEQUENCE:sha1_algorithm
+attributes = IMPLICIT:0,SET:attributes
+algorithm = SEQUENCE:sha1_algorithm
+signature = FORMAT:HEX,OCTETSTRING:00
+[sid]
+issuer = SEQUENCE:name
+serial = INTEGER:1
+[name]
+cn = SET:cn
+[cn]
+value = SEQUENCE:cn_value
+[cn_value]
+type = OID:commonName
+value = UTF8:QB7 Test Time Stamp
+[attributes]
+time = SEQUENCE:time
+[time]
+type = OID:signingTime
+value = SET:time_value
+[time_value]
+value = UTCTIME:{when}
+[sha1_algorithm]
+type = OID:sha1
+""")
+        openssl("asn1parse", "-genconf", config, "-noout", "-out", out)
+        return nest(signed, pathlib.Path(out).read_bytes(), "06092a864886f70d010906")
+
+
+def without_message_digest(signed, key, algorithm="sha1"):
+    """`signed` with its signer's attributes re-signed without the message digest attribute."""
+    def change(infos):
+        _, start, end = der_element(infos, 0)
+        version, sid, digest, attributes, signature_algorithm, _ = children(infos, start, end)
+        _, start, end = der_element(attributes, 0)
+        kept = b"".join(attribute for attribute in children(attributes, start, end)
+                        if bytes.fromhex("06092a864886f70d010904") not in attribute)
+        signature = subprocess.run(["openssl", "dgst", "-" + algorithm, "-sign", key],
+                                   input=der(0x31, kept), capture_output=True, check=True).stdout
+        return der(0x30, version + sid + digest + der(0xA0, kept) + signature_algorithm +
+                   der(0x04, signature))
+    return with_signer_infos(signed, change)
 
 
 def as_pkcs7(signed, trust_list):
@@ -227,11 +277,12 @@ def as_pkcs7(signed, trust_list):
 
 
 def write_catalog(path, member_paths, signer_cert, signer_key, algorithm="sha1", form="pkcs7",
-                  chain=None, unsigned=False, nested=None, os_attr=None):
+                  chain=None, unsigned=False, nested=None, os_attr=None, nested_detached=False):
     """Writes a catalog listing `member_paths` to `path`, signed with the PEM certificate and
     key. `form` "cms" leaves the list in an octet string, as CMS has it; `chain` adds a PEM
     file's certificates; `unsigned` leaves no signer; `nested`, a (certificate, key, chain),
-    nests a second signature over the whole list in the first."""
+    nests a second signature over the whole list in the first (`nested_detached`: without the
+    list in it)."""
     with tempfile.TemporaryDirectory(prefix="qb7-catalog-") as scratch:
         config = os.path.join(scratch, "list.cnf")
         trust_list = os.path.join(scratch, "list.der")
@@ -252,30 +303,34 @@ def write_catalog(path, member_paths, signer_cert, signer_key, algorithm="sha1",
         if nested:
             second = os.path.join(scratch, "nested.der")
             # Over the list's whole encoding, as real nested signatures are.
-            sign(trust_list, second, nested[0], nested[1], "sha256", nested[2])
-            with open(second, "rb") as file:
-                signed = nest(signed, as_pkcs7(file.read(), trust_list_der))
+            sign(trust_list, second, nested[0], nested[1], "sha256", nested[2],
+                 detached=nested_detached)
+            inner = pathlib.Path(second).read_bytes()
+            signed = nest(signed, inner if nested_detached else as_pkcs7(inner, trust_list_der))
         if unsigned:
             signed = with_signer_infos(signed, lambda infos: b"")
         with open(path, "wb") as file:
             file.write(signed)
 
 
-def sign(content, path, cert, key, algorithm, chain):
-    openssl("cms", "-sign", "-binary", "-nodetach", "-nosmimecap", "-in", content,
+def sign(content, path, cert, key, algorithm, chain, detached=False):
+    openssl("cms", "-sign", "-binary", *([] if detached else ["-nodetach"]), "-nosmimecap",
+            "-in", content,
             "-econtent_type", CERTIFICATE_TRUST_LIST, "-md", algorithm, "-signer", cert,
             "-inkey", key, *(["-certfile", chain] if chain else []), "-outform", "DER",
             "-out", path)
 
 
 WHQL_USAGES = "codeSigning,1.3.6.1.4.1.311.10.3.5"
+EXPIRED_IN_2015 = ("-startdate", "20140101000000Z", "-enddate", "20150101000000Z")
 PUBLISHER = "Microsoft Windows Hardware Compatibility Publisher"
 
 
 class Authorities:
     """Certificate authorities of our own: a root that stands for Microsoft's signing roots, one
-    for the Code Verification Root, a commercial root cross-certified by it, and the signers
-    of each kind they issue."""
+    for the Code Verification Root, a commercial root cross-certified by it (and by a
+    cross-certificate that expired in 2015), a forged root that copies the signing root's name
+    and key identifier, and the signers of each kind they issue."""
 
     def __init__(self, folder):
         self.folder = folder
@@ -286,6 +341,12 @@ class Authorities:
         self.issue(self.verification, "cross", "QB7 Test Commercial Root", self.cross,
                    "basicConstraints=critical,CA:TRUE\nkeyUsage=critical,keyCertSign\n",
                    key=self.commercial[1])
+        self.cross_expired = self.issue(
+            self.verification, "cross-2015", "QB7 Test Commercial Root",
+            self.path("cross-2015.pem"), "basicConstraints=critical,CA:TRUE\n",
+            key=self.commercial[1], dates=EXPIRED_IN_2015)[0]
+        self.forged = self.authority("forged root", "QB7 Test Microsoft Root",
+                                     "subjectKeyIdentifier=" + key_identifier(self.root[0]))
         self.roots = self.path("roots.pem")
         with open(self.roots, "w") as file:
             for (cert, _), role in ((self.root, "signing"), (self.verification, "cross-signing")):
@@ -326,22 +387,25 @@ class Authorities:
 
     def signer(self, kind):
         """(certificate, key, chain or None) of a signer of `kind`: whql, attestation,
-        cross-signed-2014 (issued before 29 July 2015), cross-signed-expired (in 2014),
-        cross-signed, vendor, self-signed."""
+        forged-whql, cross-signed-2014 (issued before 29 July 2015), cross-signed-expired (in
+        2014), lifetime (the same with the lifetime signing usage), cross-expired (its
+        cross-certificate expired in 2015), cross-signed, vendor, self-signed."""
         usage = "keyUsage=critical,digitalSignature\nextendedKeyUsage="
-        if kind in ("whql", "attestation"):
+        if kind in ("whql", "attestation", "forged-whql"):
             usages = WHQL_USAGES + (",1.3.6.1.4.1.311.10.3.5.1" if kind == "attestation" else "")
-            return self.issue(self.root, kind, PUBLISHER, self.path(kind + ".pem"),
-                              usage + usages + "\n") + (None,)
+            return self.issue(self.forged if kind == "forged-whql" else self.root, kind,
+                              PUBLISHER, self.path(kind + ".pem"), usage + usages + "\n") + (None,)
         if kind == "self-signed":
             return self.authority(kind, "WDKTestCert qb7", "extendedKeyUsage=codeSigning") + (None,)
         dates = {"cross-signed-2014": ("-startdate", "20140101000000Z", "-enddate",
                                        "20991231000000Z"),
-                 "cross-signed-expired": ("-startdate", "20140101000000Z", "-enddate",
-                                          "20150101000000Z")}.get(kind, ("-days", "30"))
+                 "cross-signed-expired": EXPIRED_IN_2015, "lifetime": EXPIRED_IN_2015}
         cert, key = self.issue(self.commercial, kind, "QB7 Test Vendor", self.path(kind + ".pem"),
-                               usage + "codeSigning\n", dates=dates)
-        return cert, key, (self.cross if kind.startswith("cross-signed") else None)
+                               usage + "codeSigning" + (",1.3.6.1.4.1.311.10.3.13" if kind ==
+                                                         "lifetime" else "") + "\n",
+                               dates=dates.get(kind, ("-days", "30")))
+        chain = {"vendor": None, "cross-expired": self.cross_expired}.get(kind, self.cross)
+        return cert, key, chain
 
 
 
