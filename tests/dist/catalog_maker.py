@@ -210,38 +210,11 @@ def nest(outer, inner, attribute_type="060a2b060104018237020401"):
 def counter_signed(signed, when):
     """`signed` with a legacy time stamp (counter-signature 1.2.840.113549.1.9.6) whose signing
     time is `when` (UTCTime text): a signer info that only says when."""
-    with tempfile.TemporaryDirectory(prefix="qb7-stamp-") as scratch:
-        config, out = os.path.join(scratch, "stamp.cnf"), os.path.join(scratch, "stamp.der")
-        pathlib.Path(config).write_text(f"""asn1 = SEQUENCE:info
-[info]
-version = INTEGER:1
-sid = SEQUENCE:sid
-digest = SEQUENCE:sha1_algorithm
-attributes = IMPLICIT:0,SET:attributes
-algorithm = SEQUENCE:sha1_algorithm
-signature = FORMAT:HEX,OCTETSTRING:00
-[sid]
-issuer = SEQUENCE:name
-serial = INTEGER:1
-[name]
-cn = SET:cn
-[cn]
-value = SEQUENCE:cn_value
-[cn_value]
-type = OID:commonName
-value = UTF8:QB7 Test Time Stamp
-[attributes]
-time = SEQUENCE:time
-[time]
-type = OID:signingTime
-value = SET:time_value
-[time_value]
-value = UTCTIME:{when}
-[sha1_algorithm]
-type = OID:sha1
-""")
-        openssl("asn1parse", "-genconf", config, "-noout", "-out", out)
-        return nest(signed, pathlib.Path(out).read_bytes(), "06092a864886f70d010906")
+    sha1 = der(0x30, bytes.fromhex("06052b0e03021a"))
+    time = der(0x30, bytes.fromhex("06092a864886f70d010905") + der(0x31, der(0x17, when.encode())))
+    info = der(0x30, der(0x02, b"\1") + der(0x30, der(0x30, b"") + der(0x02, b"\1")) + sha1 +
+               der(0xA0, time) + sha1 + der(0x04, b"\0"))
+    return nest(signed, info, "06092a864886f70d010906")
 
 
 def without_message_digest(signed, key, algorithm="sha1"):
