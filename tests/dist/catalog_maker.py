@@ -208,8 +208,7 @@ def nest(outer, inner, attribute_type="060a2b060104018237020401"):
 
 
 def counter_signed(signed, when):
-    """`signed` with a legacy time stamp (counter-signature 1.2.840.113549.1.9.6) whose signing
-    time is `when` (UTCTime text): a signer info that only says when."""
+    """`signed` with a legacy time stamp (counter-signature) that only says when (UTCTime)."""
     sha1 = der(0x30, bytes.fromhex("06052b0e03021a"))
     time = der(0x30, bytes.fromhex("06092a864886f70d010905") + der(0x31, der(0x17, when.encode())))
     info = der(0x30, der(0x02, b"\1") + der(0x30, der(0x30, b"") + der(0x02, b"\1")) + sha1 +
@@ -217,7 +216,7 @@ def counter_signed(signed, when):
     return nest(signed, info, "06092a864886f70d010906")
 
 
-def without_message_digest(signed, key, algorithm="sha1"):
+def without_message_digest(signed, key):
     """`signed` with its signer's attributes re-signed without the message digest attribute."""
     def change(infos):
         _, start, end = der_element(infos, 0)
@@ -225,7 +224,7 @@ def without_message_digest(signed, key, algorithm="sha1"):
         _, start, end = der_element(attributes, 0)
         kept = b"".join(attribute for attribute in children(attributes, start, end)
                         if bytes.fromhex("06092a864886f70d010904") not in attribute)
-        signature = subprocess.run(["openssl", "dgst", "-" + algorithm, "-sign", key],
+        signature = subprocess.run(["openssl", "dgst", "-sha1", "-sign", key],
                                    input=der(0x31, kept), capture_output=True, check=True).stdout
         return der(0x30, version + sid + digest + der(0xA0, kept) + signature_algorithm +
                    der(0x04, signature))
@@ -301,9 +300,8 @@ PUBLISHER = "Microsoft Windows Hardware Compatibility Publisher"
 
 class Authorities:
     """Certificate authorities of our own: a root that stands for Microsoft's signing roots, one
-    for the Code Verification Root, a commercial root cross-certified by it (and by a
-    cross-certificate that expired in 2015), a forged root that copies the signing root's name
-    and key identifier, and the signers of each kind they issue."""
+    for the Code Verification Root, a commercial root cross-certified by it (twice: once until
+    2015), a forged root copying the first's name and key, and the signers of each kind."""
 
     def __init__(self, folder):
         self.folder = folder
@@ -361,8 +359,8 @@ class Authorities:
     def signer(self, kind):
         """(certificate, key, chain or None) of a signer of `kind`: whql, attestation,
         forged-whql, cross-signed-2014 (issued before 29 July 2015), cross-signed-expired (in
-        2014), lifetime (the same with the lifetime signing usage), cross-expired (its
-        cross-certificate expired in 2015), cross-signed, vendor, self-signed."""
+        2014), lifetime (so, with the lifetime signing usage), cross-expired, cross-signed, vendor,
+        self-signed."""
         usage = "keyUsage=critical,digitalSignature\nextendedKeyUsage="
         if kind in ("whql", "attestation", "forged-whql"):
             usages = WHQL_USAGES + (",1.3.6.1.4.1.311.10.3.5.1" if kind == "attestation" else "")
