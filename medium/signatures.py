@@ -187,29 +187,26 @@ def verifies(public_key, signature, hash_name, message):
     return True
 
 
-def self_signed(certificate):
-    try:
-        hash_name = certificate["signature_algorithm"].hash_algo
-    except ValueError:
-        return False
-    return verifies(certificate.public_key, certificate["signature_value"].native, hash_name,
-                    certificate["tbs_certificate"].dump())
-
-
-def signing_problem(certificate, issuer, moment):
-    """Why `certificate` does not count as issued by `issuer` for a signature made at `moment`
-    (its time stamp, or None), or None."""
-    name = common_name(certificate)
+def signing_problem(certificate, issuer):
+    """Why `certificate` is not signed by `issuer`'s key, or None."""
     try:
         hash_name = certificate["signature_algorithm"].hash_algo
     except ValueError:
         hash_name = None
-    if hash_name in ("md2", "md5") and not (hash_name == "md5" and moment and moment < MD5_UNTIL):
-        return (f"the certificate of {name} is signed with {hash_name.upper()}, which Windows "
-                "refuses in a code signing chain for signatures made after February 2009")
     if not verifies(issuer.public_key, certificate["signature_value"].native, hash_name,
                     certificate["tbs_certificate"].dump()):
-        return f"the certificate of {name} is not signed by {common_name(issuer)}"
+        return f"the certificate of {common_name(certificate)} is not signed by " \
+            f"{common_name(issuer)}"
+    return None
+
+
+def md5_problem(chain, moment):
+    """Why Windows refuses a chain of its root program for the MD5 signatures of its
+    `chain` (each certificate below the root), for a signature time-stamped at `moment`."""
+    weak = [c for c in chain if c["signature_algorithm"].hash_algo == "md5"]
+    if weak and not (moment and moment < MD5_UNTIL):
+        return (f"the certificate of {common_name(weak[0])} is signed with MD5, which Windows "
+                "refuses in a code signing chain for signatures made after February 2009")
     return None
 
 
@@ -229,40 +226,41 @@ def chain_end(leaf, certificates, trust, moment):
     """(kind of the chain's end, its name, problem or None, the certificate that the end
     issued): walks from the leaf to a root, a self-signed certificate or an authority,
     verifying each certificate by the next."""
-    current, seen = leaf, set()
-    while id(current) not in seen:
-        seen.add(id(current))
+    current, chain = leaf, []
+    while not any(c is current for c in chain):
+        chain.append(current)
         role = trust.root_role(current)
         if role is not None:
             return role, common_name(current), None, current
         issuer_name = current.issuer.native.get("common_name", current.issuer.human_friendly)
         named = trust.roots_named(current.issuer)
         if named:
-            for root, role in named:
-                if signing_problem(current, root, moment) is None:
-                    return role, issuer_name, None, current
-            return "broken", issuer_name, (
-                f"its chain names {issuer_name} but does not verify under that root's key: the "
-                "signature is forged or damaged"), current
+            # MD5 is not held against Microsoft's own chains: whether Windows refuses the MD5
+            # certificates of its 1997 root's WHQL chains is not confirmed.
+            role = next((role for root, role in named
+                         if signing_problem(current, root) is None), None)
+            return (role or "broken", issuer_name, None if role else (
+                f"its chain names {issuer_name} but does not verify under that root's key: "
+                "the signature is forged or damaged"), current)
         if current.issuer == current.subject:
             # A root Windows trusts that the signature carries along is still that authority.
             if any(same_key(known, current)
                    for known in trust.authorities.get(current.subject.hashable, [])):
-                return "authority", issuer_name, None, current
-            problem = None if self_signed(current) else (
+                return "authority", issuer_name, md5_problem(chain[:-1], moment), current
+            problem = signing_problem(current, current) and (
                 f"the self-signed certificate {issuer_name} does not verify")
             return SELF_SIGNED, issuer_name, problem, current
-        carried = [(c, False) for c in certificates if c.subject == current.issuer and
+        carried = [c for c in certificates if c.subject == current.issuer and
                    (current.authority_key_identifier is None or c.key_identifier is None or
                     c.key_identifier == current.authority_key_identifier)]
-        known = [(c, True) for c in trust.authorities.get(current.issuer.hashable, [])]
+        known = trust.authorities.get(current.issuer.hashable, [])
         if not carried and not known:
             return "unknown", issuer_name, None, current
-        problems = [(signing_problem(current, c, moment), c, is_root) for c, is_root in
-                    carried + known]
-        problem, issuer, is_root = next((p for p in problems if p[0] is None), problems[0])
-        if problem or is_root:
-            return "broken" if problem else "authority", issuer_name, problem, current
+        issuer = next((c for c in carried + known if signing_problem(current, c) is None), None)
+        if issuer is None:
+            return "broken", issuer_name, signing_problem(current, (carried + known)[0]), current
+        if not any(c is issuer for c in carried):
+            return "authority", issuer_name, md5_problem(chain, moment), current
         current = issuer
     return "broken", "", "its certificates issue one another in a loop", current
 

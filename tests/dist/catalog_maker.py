@@ -360,7 +360,7 @@ class Authorities:
         """(certificate, key, chain or None) of a signer of `kind`: whql, attestation,
         forged-whql, cross-signed-2014 (issued before 29 July 2015), cross-signed-expired (in
         2014), lifetime (so, with the lifetime signing usage), cross-expired, cross-signed, vendor,
-        self-signed."""
+        vendor-md5 (its certificate signed with MD5), self-signed."""
         usage = "keyUsage=critical,digitalSignature\nextendedKeyUsage="
         if kind in ("whql", "attestation", "forged-whql"):
             usages = WHQL_USAGES + (",1.3.6.1.4.1.311.10.3.5.1" if kind == "attestation" else "")
@@ -370,12 +370,14 @@ class Authorities:
             return self.authority(kind, "WDKTestCert qb7", "extendedKeyUsage=codeSigning") + (None,)
         dates = {"cross-signed-2014": ("-startdate", "20140101000000Z", "-enddate",
                                        "20991231000000Z"),
-                 "cross-signed-expired": EXPIRED_IN_2015, "lifetime": EXPIRED_IN_2015}
+                 "cross-signed-expired": EXPIRED_IN_2015, "lifetime": EXPIRED_IN_2015,
+                 "vendor-md5": ("-days", "30", "-md", "md5")}
         cert, key = self.issue(self.commercial, kind, "QB7 Test Vendor", self.path(kind + ".pem"),
                                usage + "codeSigning" + (",1.3.6.1.4.1.311.10.3.13" if kind ==
                                                          "lifetime" else "") + "\n",
                                dates=dates.get(kind, ("-days", "30")))
-        chain = {"vendor": None, "cross-expired": self.cross_expired}.get(kind, self.cross)
+        chain = {"vendor": None, "vendor-md5": None, "cross-expired": self.cross_expired}.get(
+            kind, self.cross)
         return cert, key, chain
 
 

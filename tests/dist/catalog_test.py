@@ -136,6 +136,7 @@ SIGNATURE_ROWS = [
     ("CrossSignedAfterJuly2015", ("cross-signed", {}), None, ["cross-signed"],
      ("asks",) * 4 + ("fails",) * 2),
     ("Vendor", ("vendor", {}), None, ["vendor"], FAIL),
+    ("VendorCertificateSignedWithMd5", ("vendor-md5", {}), None, [None], FAIL),
     ("SelfSigned", ("self-signed", {}), None, ["self-signed"], FAIL),
     ("Unsigned", ("whql", {"unsigned": True}), None, [], FAIL),
     ("NestedWhqlInCrossSigned", ("cross-signed", {"nested": "whql"}), None,
