@@ -357,12 +357,15 @@ class Authorities:
         return out, key
 
     def signer(self, kind):
-        """(certificate, key, chain or None) of a signer of `kind`: whql, attestation,
+        """(certificate, key, chain or None) of a signer of `kind`: whql, whql-ecdsa, attestation,
         forged-whql, cross-signed-2014 (issued before 29 July 2015), cross-signed-expired (in
         2014), lifetime (so, with the lifetime signing usage), cross-expired, cross-signed, vendor,
         vendor-md5 (its certificate signed with MD5), self-signed."""
         usage = "keyUsage=critical,digitalSignature\nextendedKeyUsage="
-        if kind in ("whql", "attestation", "forged-whql"):
+        if kind == "whql-ecdsa":
+            openssl("genpkey", "-algorithm", "EC", "-pkeyopt", "ec_paramgen_curve:P-256",
+                    "-out", self.path(kind + ".key"))
+        if kind in ("whql", "attestation", "forged-whql", "whql-ecdsa"):
             usages = WHQL_USAGES + (",1.3.6.1.4.1.311.10.3.5.1" if kind == "attestation" else "")
             return self.issue(self.forged if kind == "forged-whql" else self.root, kind,
                               PUBLISHER, self.path(kind + ".pem"), usage + usages + "\n") + (None,)

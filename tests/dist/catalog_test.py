@@ -129,6 +129,7 @@ def certificate_end(data, signer):
 # 7, 8, 8.1, 10 and 11 do.
 SIGNATURE_ROWS = [
     ("Whql", ("whql", {"os_attr": "2:6.1,2:10.0"}), None, ["whql"], ALL),
+    ("WhqlEcdsa", ("whql-ecdsa", {"algorithm": "sha256"}), None, ["whql"], ALL),
     ("Attestation", ("attestation", {}), None, ["attestation"],
      ("fails",) * 4 + ("installs",) * 2),
     ("CrossSignedBeforeJuly2015", ("cross-signed-2014", {}), None, ["cross-signed"],
