@@ -150,15 +150,16 @@ def enforces_kernel_signing(folder, windows):
 
 def failure_rule(signatures, folder, windows):
     """The rule by which the kernel refuses a driver carrying `signatures`."""
-    dated = [s.date_rule for s in signatures if s.kernel_problem and s.date_rule]
+    dated = [s.date_rule for s in signatures if s.kernel_problem and s.date_rule and
+             s.kind in (WHQL, ATTESTATION, CROSS_SIGNED)]
     if dated:
         return dated[0]
-    if any(s.kind == ATTESTATION and s.problem is None for s in signatures):
+    if any(s.kind == ATTESTATION and s.kernel_problem is None for s in signatures):
         return "attestation"
-    if windows.secure_boot_1607 and any(s.kind == CROSS_SIGNED and s.problem is None
+    if windows.secure_boot_1607 and any(s.kind == CROSS_SIGNED and s.kernel_problem is None
                                         for s in signatures):
         return "kernel-1607"
-    if any(s.nested and s.problem is None and kernel_accepts(s, WINDOWS["10"])
+    if any(s.nested and s.kernel_problem is None and kernel_accepts(s, WINDOWS["10"])
            for s in signatures):
         return "nested"
     return "kernel-64" if folder in SIXTY_FOUR_BIT else "kernel-secure-boot"
@@ -187,7 +188,8 @@ def installer_rule(verdict, signatures, windows):
         return "microsoft" if verdict == INSTALLS else "logo"
     if verdict == WARNS and any(s.kind == ATTESTATION and s.problem is None for s in signatures):
         return "attestation"
-    dated = [s.date_rule for s in signatures if s.problem and s.date_rule]
+    dated = [s.date_rule for s in signatures if s.problem and s.date_rule and
+             s.kind != SELF_SIGNED]
     if verdict == WARNS and dated:
         return dated[0]
     return {INSTALLS: "microsoft", ASKS: "publisher", WARNS: "invalid"}[verdict]
