@@ -97,7 +97,8 @@ class Trust:
         issued is Microsoft's only when it verifies under one of their keys."""
         common = name.native.get("common_name")
         return [(root, role) for root, role in self.roots
-                if root.subject == name or root.subject.native.get("common_name") == common]
+                if root.subject == name or
+                common is not None and root.subject.native.get("common_name") == common]
 
     def root_role(self, certificate):
         """The role of the Microsoft root that `certificate` is (a signature may carry it)."""
