@@ -140,7 +140,8 @@ RULES = {
                 PE_FORMAT),
     "unsigned-64": ("64-bit 8 and later do not install a package that is unsigned, altered or "
                     "signed by a certificate no trusted authority issued, even one that brings "
-                    "no kernel file of its own (setupapi.dev.log: \"Code Integrity is "
+                    "no kernel file of its own (\"The third-party INF does not contain digital "
+                    "signature information\"; setupapi.dev.log: \"Code Integrity is "
                     "enforced\"): not confirmed by Microsoft, whose page still describes a "
                     "warning an administrator can pass", CODE_INTEGRITY_LOGS),
     "no-models": ("the setup library installs a device only through a models section whose "
@@ -270,9 +271,7 @@ def installer_outcome(signatures, folder, windows, os_attributes):
     verdict = installer_verdict(signatures, windows)
     rule = installer_rule(verdict, signatures, windows)
     if verdict == WARNS and folder in SIXTY_FOUR_BIT and windows.version >= (6, 2):
-        return (FAILS, "Windows does not install it (\"The third-party INF does not contain "
-                "digital signature information\", or a file's hash is not in its catalog)",
-                "unsigned-64")
+        return FAILS, "Windows does not install it: it takes the package as unsigned", "unsigned-64"
     named = OSATTR_NAMES.get(windows.version, ())
     if rule == "microsoft" and os_attributes and not set(named) & set(os_attributes) and any(
             s.kind == WHQL and counts(s, windows) for s in signatures):

@@ -203,12 +203,12 @@ ROWS = [
         "warning Driver/Vista_64/Ax88772.cat: empty, named by CatalogFile in Ax88772.inf: it "
         "signs nothing",
         f"warning Driver/Vista_64/Ax88772.inf: warns on Vista, 7 {UNSIGNED}; fails on 8, 8.1, 10, "
-        "11 (Windows does not install it (\"The third-party INF does not contain digital "
-        "signature information\", or a file's hash is not in its catalog): 64-bit 8 and later "
-        "do not install a package that is unsigned, altered or signed by a certificate no "
-        "trusted authority issued, even one that brings no kernel file of its own "
-        "(setupapi.dev.log: \"Code Integrity is enforced\"): not confirmed by Microsoft, whose "
-        "page still describes a warning an administrator can pass)"]),
+        "11 (Windows does not install it: it takes the package as unsigned: 64-bit 8 and later do "
+        "not install a package that is unsigned, altered or signed by a certificate no trusted "
+        "authority issued, even one that brings no kernel file of its own (\"The third-party INF "
+        "does not contain digital signature information\"; setupapi.dev.log: \"Code Integrity "
+        "is enforced\"): not confirmed by Microsoft, whose page still describes a warning an "
+        "administrator can pass)"]),
     ("PackageMissing", remove_package, 1, "error   {package}: no such folder"),
     ("FolderMissing", remove("WinXP_64"), 1, "error   Driver/WinXP_64: folder missing"),
     ("XpInfMissing", remove("Win2000_WinXP/Ax88772.inf"), 1,
