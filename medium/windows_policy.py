@@ -30,7 +30,9 @@ LIFETIME_FLAG = ("https://learn.microsoft.com/en-us/windows/win32/api/wintrust/"
 CROSS_DEPRECATION = (DOCS + "install/deprecation-of-software-publisher-certificates-and-"
                      "commercial-release-certificates")
 DRIVER_POLICY_2026 = ("https://support.microsoft.com/topic/ecd2a78c-750c-415d-93f2-e37302ce0443 "
-                      "(and the Windows IT Pro Blog, 26 March 2026)")
+                      "https://techcommunity.microsoft.com/blog/windows-itpro-blog/advancing-"
+                      "windows-driver-security-removing-trust-for-the-cross-signed-driver-pro/"
+                      "4504818")
 MEMORY_INTEGRITY = ("https://learn.microsoft.com/en-us/windows-hardware/drivers/driversecurity/"
                     "implement-hvci-compatible-code https://learn.microsoft.com/en-us/windows-"
                     "hardware/design/device-experiences/oem-hvci-enablement")
@@ -129,7 +131,8 @@ RULES = {
                     "only drivers the Windows Hardware Compatibility Program signed load, and a "
                     "short allow list. The update starts with an evaluation phase, in which such "
                     "a driver is only audited and still loads, but keeps the PC from moving on to "
-                    "enforcement, which then blocks it. Whether attestation counts as that "
+                    "enforcement (after 100 hours and some restarts with no such driver loaded), "
+                    "which then blocks it. Whether attestation counts as that "
                     "program's signature is not confirmed (taken as counting); Windows 10 is not "
                     "named (not confirmed: its 1607 rules kept)", DRIVER_POLICY_2026),
     "memory-integrity": ("memory integrity, on by default on clean installs of 11 on "
