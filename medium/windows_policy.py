@@ -121,11 +121,10 @@ RULES = {
                SHA2_SUPPORT + " " + SIGNING_ISSUES),
     "sha2-vista": ("Vista and SHA-256 signatures: not confirmed, no Microsoft page says; not "
                    "judged", SIGNING_ISSUES),
-    "osattr": ("a WHQL catalog's OSAttr names the Windows versions whose signing requirements "
-               "the package meets; on another, Windows reports that it was tested on a different "
-               "version and may not be compatible (SPAPI_E_SIGNATURE_OSATTRIBUTE_MISMATCH), and "
-               "Vista, where signers are not all equal, ranks it as an Authenticode signature; "
-               "whether the user is warned is not confirmed", OSATTR + " " + OSATTR_MISMATCH),
+    "osattr": ("Windows reports a WHQL signature whose OSAttr lacks it as tested on another "
+               "version (SPAPI_E_SIGNATURE_OSATTRIBUTE_MISMATCH), and Vista ranks it as an "
+               "Authenticode one; whether the user is warned is not confirmed",
+               OSATTR + " " + OSATTR_MISMATCH),
     "kernel-2026": ("11 24H2 and later, since the April 2026 update, no longer trust kernel "
                     "drivers signed through the cross-signed root program, whatever their date: "
                     "only drivers the Windows Hardware Compatibility Program signed load, and a "
@@ -136,20 +135,15 @@ RULES = {
                     "program's signature is not confirmed (taken as counting); Windows 10 is not "
                     "named (not confirmed: its 1607 rules kept)", DRIVER_POLICY_2026),
     "memory-integrity": ("memory integrity, on by default on clean installs of 11 on "
-                         "compatible hardware, refuses a kernel driver with a section both "
-                         "writable and executable or a section alignment that is not a "
-                         "multiple of 0x1000", MEMORY_INTEGRITY),
+                         "compatible hardware, refuses such a kernel driver", MEMORY_INTEGRITY),
     "machine": ("a kernel driver loads only on the processor its PE machine field names",
                 PE_FORMAT),
-    "unsigned-64": ("64-bit 8 and later do not install a package that is unsigned, altered or "
-                    "signed by a certificate no trusted authority issued, even one that brings "
-                    "no kernel file of its own (\"The third-party INF does not contain digital "
-                    "signature information\"; setupapi.dev.log: \"Code Integrity is "
-                    "enforced\"): not confirmed by Microsoft, whose page still describes a "
-                    "warning an administrator can pass", CODE_INTEGRITY_LOGS),
-    "no-models": ("the setup library installs a device only through a models section whose "
-                  "decoration applies to the running Windows and the install section it names",
-                  MANUFACTURER),
+    "unsigned-64": ("64-bit 8 and later refuse a package that is unsigned, altered or signed "
+                    "by a certificate no trusted authority issued, even one without a kernel "
+                    "file (\"Code Integrity is enforced\", setupapi.dev.log): not confirmed by "
+                    "Microsoft, whose page describes a warning", CODE_INTEGRITY_LOGS),
+    "no-models": ("the setup library installs a device only through the models section whose "
+                  "decoration applies to the running Windows", MANUFACTURER),
 }
 
 
@@ -278,8 +272,7 @@ def installer_outcome(signatures, folder, windows, os_attributes):
     named = OSATTR_NAMES.get(windows.version, ())
     if rule == "microsoft" and os_attributes and not set(named) & set(os_attributes) and any(
             s.kind == WHQL and counts(s, windows) for s in signatures):
-        return (INSTALLS, f"installs, but its catalog's OSAttr {', '.join(os_attributes)} does "
-                "not name it", "osattr")
+        return INSTALLS, f"its catalog's OSAttr {', '.join(os_attributes)} lacks it", "osattr"
     return verdict, SEEN[verdict], rule
 
 
@@ -292,9 +285,8 @@ def verdicts(folder, catalog_signatures, covered, kernel_files, images=None, os_
     for name in SERVES[folder]:
         windows = WINDOWS[name]
         if served is not None and name not in served:
-            result[name] = (FAILS, "nothing installs: no models section of the INF serves this "
-                            "Windows with an install section the INF has, so the installer "
-                            "finds no driver in it for the device", "no-models")
+            result[name] = (FAILS, "nothing installs: no models section serves it with an "
+                            "install section the INF has", "no-models")
             continue
         failing = kernel_failure(kernel_files, catalog_signatures, folder, windows, images or {})
         if failing:

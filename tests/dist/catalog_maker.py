@@ -358,10 +358,9 @@ class Authorities:
 
     def signer(self, kind):
         """(certificate, key, chain or None) of a signer of `kind`: whql, whql-ecdsa, attestation,
-        forged-whql, cross-signed-2014 (issued before 29 July 2015), cross-signed-august-2015 (just
-        after), cross-signed-expired (in 2014), lifetime (so, with the lifetime signing usage),
-        cross-expired, cross-signed, vendor, vendor-md5 (its certificate signed with MD5),
-        self-signed."""
+        forged-whql, cross-signed-2014 (issued before 29 July 2015), cross-signed-expired (in
+        2014), lifetime (so, with the lifetime signing usage), cross-expired, cross-signed, vendor,
+        vendor-md5 (its certificate signed with MD5), self-signed, cross-signed-august-2015."""
         usage = "keyUsage=critical,digitalSignature\nextendedKeyUsage="
         if kind == "whql-ecdsa":
             openssl("genpkey", "-algorithm", "EC", "-pkeyopt", "ec_paramgen_curve:P-256",

@@ -184,6 +184,9 @@ X64_FAILS = f"error   Driver/Vista_64/Ax88772.inf: {KERNEL_64}"
 X64_INSTALL_COPIES = "CopyFiles       = AX88772.CopyFiles\r\nAddReg          = AX88772.Reg, "
 ATTESTATION_RULE = ("an attestation signature works only on Windows 10 and later; 7, 8 and 8.1 "
                     "do not accept it")
+NOTHING_INSTALLS = ("nothing installs: no models section serves it with an install section the "
+                    "INF has: the setup library installs a device only through the models "
+                    "section whose decoration applies to the running Windows")
 ATTESTED = (f"fails on Vista, 7, 8, 8.1 (its kernel driver ax88772.sys does not load, code 52: "
             f"{ATTESTATION_RULE}); installs on 10, 11")
 
@@ -203,12 +206,10 @@ ROWS = [
         "warning Driver/Vista_64/Ax88772.cat: empty, named by CatalogFile in Ax88772.inf: it "
         "signs nothing",
         f"warning Driver/Vista_64/Ax88772.inf: warns on Vista, 7 {UNSIGNED}; fails on 8, 8.1, 10, "
-        "11 (Windows does not install it: it takes the package as unsigned: 64-bit 8 and later do "
-        "not install a package that is unsigned, altered or signed by a certificate no trusted "
-        "authority issued, even one that brings no kernel file of its own (\"The third-party INF "
-        "does not contain digital signature information\"; setupapi.dev.log: \"Code Integrity "
-        "is enforced\"): not confirmed by Microsoft, whose page still describes a warning an "
-        "administrator can pass)"]),
+        "11 (Windows does not install it: it takes the package as unsigned: 64-bit 8 and later "
+        "refuse a package that is unsigned, altered or signed by a certificate no trusted "
+        "authority issued, even one without a kernel file (\"Code Integrity is enforced\", "
+        "setupapi.dev.log): not confirmed by Microsoft, whose page describes a warning)"]),
     ("PackageMissing", remove_package, 1, "error   {package}: no such folder"),
     ("FolderMissing", remove("WinXP_64"), 1, "error   Driver/WinXP_64: folder missing"),
     ("XpInfMissing", remove("Win2000_WinXP/Ax88772.inf"), 1,
@@ -234,10 +235,7 @@ ROWS = [
          "but there is no [AX88772.Ndi.NTamd64], [AX88772.Ndi.NT] or [AX88772.Ndi]: the "
          "devices it names do not install",
          "error   Driver/WinXP_64/Ax88772.inf: fails on every Windows WinXP_64 serves (XP x64): "
-         "nothing installs: no models section of the INF serves this Windows with an install "
-         "section the INF has, so the installer finds no driver in it for the device: the setup "
-         "library installs a device only through a models section whose decoration applies to "
-         "the running Windows and the install section it names"]),
+         f"{NOTHING_INSTALLS}"]),
     ("XpSourceFileMissing", remove(f"WinXP_64/amd64/wdf/{CO_INSTALLER}"), 1,
      f"error   Driver/WinXP_64/amd64/wdf/{CO_INSTALLER}: missing, named in "
      "[SourceDisksFiles.amd64] of Ax88772.inf"),
@@ -415,11 +413,8 @@ ROWS = [
     ("ModelsOnlyForWindows7",
      chain(edit("Vista_64/Ax88772.inf", "NTx86, NTamd64", "NTx86, NTamd64.6.1"),
            edit("Vista_64/Ax88772.inf", "[QB7.NTamd64]", "[QB7.NTamd64.6.1]")), 0,
-     "warning Driver/Vista_64/Ax88772.inf: fails on Vista (nothing installs: no models section "
-     "of the INF serves this Windows with an install section the INF has, so the installer "
-     "finds no driver in it for the device: the setup library installs a device only through a "
-     "models section whose decoration applies to the running Windows and the install section "
-     "it names); installs on 7, 8, 8.1, 10, 11"),
+     f"warning Driver/Vista_64/Ax88772.inf: fails on Vista ({NOTHING_INSTALLS}); installs on 7, "
+     "8, 8.1, 10, 11"),
     ("InstallSectionMissingForSomeDevices",
      edit("Vista_64/Ax88772.inf", "[QB7.NTamd64]\r\n", "[QB7.NTamd64]\r\n" + "".join(
          f"%AX88772.DeviceDesc% = Gone.Ndi, USB\\VID_0B95&PID_772{n}\r\n" for n in (1, 2))), 0,
@@ -433,8 +428,7 @@ ROWS = [
      "kernel driver ax88772.sys does not load, \"A driver can't load on this device\": its "
      "section INIT is both writable and executable and its section alignment 0x80 is not a "
      "multiple of 0x1000: memory integrity, on by default on clean installs of 11 on compatible "
-     "hardware, refuses a kernel driver with a section both writable and executable or a "
-     "section alignment that is not a multiple of 0x1000)"),
+     "hardware, refuses such a kernel driver)"),
     ("DriverForOtherProcessor",
      chain(write("Driver/Vista_64/amd64/ax88772.sys", pe_program(0xAA64, False)),
            resign("Vista_64")), 1,
@@ -443,13 +437,10 @@ ROWS = [
      "amd64: it does not load: a kernel driver loads only on the processor its PE machine field "
      "names"),
     ("WhqlForWindows10Only", resign("Vista_64", os_attr="2:10.0"), 0,
-     "warning Driver/Vista_64/Ax88772.inf: installs on Vista, 7, 8, 8.1 (installs, but its "
-     "catalog's OSAttr 2:10.0 does not name it: a WHQL catalog's OSAttr names the Windows "
-     "versions whose signing requirements the package meets; on another, Windows reports that "
-     "it was tested on a different version and may not be compatible "
-     "(SPAPI_E_SIGNATURE_OSATTRIBUTE_MISMATCH), and Vista, where signers are not all equal, "
-     "ranks it as an Authenticode signature; whether the user is warned is not confirmed); "
-     "installs on 10, 11"),
+     "warning Driver/Vista_64/Ax88772.inf: installs on Vista, 7, 8, 8.1 (its catalog's OSAttr "
+     "2:10.0 lacks it: Windows reports a WHQL signature whose OSAttr lacks it as tested on "
+     "another version (SPAPI_E_SIGNATURE_OSATTRIBUTE_MISMATCH), and Vista ranks it as an "
+     "Authenticode one; whether the user is warned is not confirmed); installs on 10, 11"),
     ("Utf8InfWarned", chain(write("Driver/Vista_32/Ax88772.inf", UTF8_INF), resign("Vista_32")), 0,
      "warning Driver/Vista_32/Ax88772.inf: UTF-8 with a byte order mark: the setup library "
      "documents only ANSI and UTF-16LE with a byte order mark"),
