@@ -156,7 +156,7 @@ token_refusal() {
       "token= of the URI its label?" ;;
   *"PIN locked"*)
     refuse "$SIGN_KEY: the token's PIN is locked: its owner unlocks it with the SO PIN" ;;
-  *"PIN incorrect"* | *"PIN len range"*)
+  *"PIN incorrect"* | *"PIN invalid"* | *"Invalid PIN length"*)
     refuse "$SIGN_KEY: the token refused the PIN in SIGN_PASS; not tried again, so that the" \
       "token does not lock" ;;
   *"object not found"*)
