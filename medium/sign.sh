@@ -106,14 +106,17 @@ check_certificate() {
     refuse "$certificate_file: the certificate's key usage lacks digitalSignature: Windows" \
       "rejects its signatures on programs"
   fi
-  [ -n "${SIGN_PKCS11_MODULE:-}" ] && check_token_key "$pem"
   not_before=$(openssl x509 -noout -startdate <<<"$pem" | cut -d= -f2)
   not_after=$(openssl x509 -noout -enddate <<<"$pem" | cut -d= -f2)
   [ "$(date -d "$not_before" +%s)" -le "$(date +%s)" ] ||
     refuse "$certificate_file: the certificate is not valid yet (from $not_before)"
   openssl x509 -noout -checkend 0 <<<"$pem" >/dev/null ||
     refuse "$certificate_file: the certificate expired on $not_after"
-  [ -n "${SIGN_PKCS11_MODULE:-}" ] && return
+  # Last: a certificate refused anyway costs no try of the token's PIN.
+  if [ -n "${SIGN_PKCS11_MODULE:-}" ]; then
+    check_token_key "$pem"
+    return
+  fi
   key_public=$(public_key_of_key 2>&1) ||
     refuse "${SIGN_KEY:-$certificate_file}: cannot read the key: $key_public"
   [ "$key_public" = "$(openssl x509 -noout -pubkey <<<"$pem")" ] ||
