@@ -128,6 +128,10 @@ def read(path):
         return file.read()
 
 
+def digest(path):
+    return hashlib.sha256(read(path)).hexdigest()
+
+
 def commit_time():
     return int(run(["git", "-C", SOURCE, "log", "-1", "--format=%ct"]).stdout)
 
@@ -316,15 +320,14 @@ class MediumLayout(DistTest):
     def test_checksums_list_every_file_written(self):
         sums = {}
         for line in read(os.path.join(self.out, "SHA256SUMS")).decode().splitlines():
-            digest, name = line.split("  ", 1)
-            sums[name] = digest
+            listed, name = line.split("  ", 1)
+            sums[name] = listed
         self.assertEqual(sorted(sums), sorted([PROGRAM, ZIP, ISO]))
         self.assertEqual(sorted(os.listdir(self.out)), MEDIUM_OUTPUT)
         report = json.loads(read(os.path.join(os.path.dirname(self.out), "package-report.json")))
         self.assertEqual(report["verdict"], "accepted")
-        for name, digest in sums.items():
-            self.assertEqual(hashlib.sha256(read(os.path.join(self.out, name))).hexdigest(),
-                             digest, name)
+        for name, listed in sums.items():
+            self.assertEqual(digest(os.path.join(self.out, name)), listed, name)
 
 
 class VendorPackage(DistTest):
@@ -511,8 +514,8 @@ class SignedMedium(DistTest):
                     self.skipTest(f"Debian 12's osslsigncode 2.5: {unavailable}")
                 programs = self.signed_medium(**signing, **path)
                 if "SIGN_PKCS11_MODULE" in signing:
-                    shipped = from_token.setdefault(tool, read(programs[0]))
-                    self.assertEqual(read(programs[0]), shipped)
+                    shipped = from_token.setdefault(tool, digest(programs[0]))
+                    self.assertEqual(digest(programs[0]), shipped)
                 self.assert_signature_rebuilds(programs[0], path)
                 for program in programs:
                     verified = self.signer.verify(program)
@@ -533,9 +536,9 @@ class SignedMedium(DistTest):
         run(["osslsigncode", "attach-signature", "-sigin", program + ".sig", "-in",
              os.path.join(PRODUCT_BUILD, "ui", PROGRAM), "-out", rebuilt],
             env=dict(os.environ, **path))
-        self.assertEqual(read(rebuilt), read(program))
+        self.assertEqual(digest(rebuilt), digest(program))
         sums = read(os.path.join(os.path.dirname(program), "SHA256SUMS")).decode()
-        self.assertIn(f"{hashlib.sha256(read(program + '.sig')).hexdigest()}  {PROGRAM}.sig", sums)
+        self.assertIn(f"{digest(program + '.sig')}  {PROGRAM}.sig", sums)
         os.remove(rebuilt)
 
     def test_unsigned_program_does_not_verify(self):
