@@ -39,10 +39,11 @@ TOOLS = {"xorriso": "xorriso", "osslsigncode": "osslsigncode", "openssl": "opens
          "i686-w64-mingw32-gcc": "gcc-mingw-w64-i686",
          "x86_64-w64-mingw32-gcc": "gcc-mingw-w64-x86-64", "softhsm2-util": "softhsm2",
          "pkcs11-tool": "opensc", "p11tool": "gnutls-bin"}
-UNSET = ("SIGN_CERT", "SIGN_KEY", "SIGN_PKCS12", "SIGN_PKCS11_MODULE", "SIGN_PASS", "SIGN_URL", "TIMESTAMP_URL",
-         "SIGN_CAFILE", "DRIVER_PACKAGE")
+UNSET = ("SIGN_CERT", "SIGN_KEY", "SIGN_PKCS12", "SIGN_PKCS11_MODULE", "SIGN_PASS", "SIGN_URL",
+         "TIMESTAMP_URL", "SIGN_CAFILE", "DRIVER_PACKAGE")
 SOFTHSM = "/usr/lib/softhsm/libsofthsm2.so"
 TOKEN_KEY = "pkcs11:token=QB7%20test;object=vendor;type=private"
+TOKEN_CERT = TOKEN_KEY.replace("private", "cert")
 # A package folder name a shell would split or act on.
 PACKAGE_NAME = "vendor's package (v1.0) & $HOME; copy"
 # The tests' own installers for the vendor-shaped package: they record their start where the
@@ -128,10 +129,6 @@ def read(path):
         return file.read()
 
 
-def digest(path):
-    return hashlib.sha256(read(path)).hexdigest()
-
-
 def commit_time():
     return int(run(["git", "-C", SOURCE, "log", "-1", "--format=%ct"]).stdout)
 
@@ -196,29 +193,27 @@ class Signer:
         if made.returncode != 0:
             raise AssertionError(f"{tool} {arguments[0]} failed:\n{made.stderr}")
 
-    def on_token(self, certificate_on_token=False):
+    def on_token(self):
         """The environment that signs with a key made on a SoftHSM token in this folder as
-        never extractable, and the certificate this authority issued for it."""
+        never extractable, and the certificate this authority issued for it, also on the
+        token (TOKEN_CERT)."""
         os.environ["SOFTHSM2_CONF"] = self.path("softhsm2.conf")
-        os.makedirs(self.path("tokens"), exist_ok=True)
+        os.makedirs(self.path("tokens"))
         with open(self.path("softhsm2.conf"), "w") as file:
             file.write(f"directories.tokendir = {self.path('tokens')}\n")
         token = ["--module", SOFTHSM, "--token-label", "QB7 test", "--login", "--pin",
                  self.PASSWORD, "--id", "01", "--label", "vendor"]
-        if not os.path.exists(self.path("token.pem")):
-            self.program("softhsm2-util", "--init-token", "--free", "--label", "QB7 test",
-                         "--so-pin", "12345678", "--pin", self.PASSWORD)
-            self.program("pkcs11-tool", *token, "--keypairgen", "--key-type", "rsa:2048",
-                         "--sensitive")
-            self.openssl("req", "-new", "-engine", "pkcs11", "-keyform", "engine", "-key",
-                         TOKEN_KEY, "-passin", "env:SIGN_PASS", "-subj", "/CN=QB7 Token",
-                         "-out", "token.csr", PKCS11_MODULE_PATH=SOFTHSM, SIGN_PASS=self.PASSWORD)
-            self.openssl("x509", "-in", self.issue("token.pem", request="token.csr"),
-                         "-outform", "DER", "-out", "token.der")
-            self.program("pkcs11-tool", *token, "--write-object", "token.der", "--type", "cert")
+        self.program("softhsm2-util", "--init-token", "--free", "--label", "QB7 test",
+                     "--so-pin", "12345678", "--pin", self.PASSWORD)
+        self.program("pkcs11-tool", *token, "--keypairgen", "--key-type", "rsa:2048", "--sensitive")
+        self.openssl("req", "-new", "-engine", "pkcs11", "-keyform", "engine", "-key", TOKEN_KEY,
+                     "-passin", "env:SIGN_PASS", "-subj", "/CN=QB7 Token", "-out", "token.csr",
+                     PKCS11_MODULE_PATH=SOFTHSM, SIGN_PASS=self.PASSWORD)
+        self.openssl("x509", "-in", self.issue("token.pem", request="token.csr"),
+                     "-outform", "DER", "-out", "token.der")
+        self.program("pkcs11-tool", *token, "--write-object", "token.der", "--type", "cert")
         return {"SIGN_PKCS11_MODULE": SOFTHSM, "SIGN_KEY": TOKEN_KEY, "SIGN_PASS": self.PASSWORD,
-                "SIGN_CERT": TOKEN_KEY.replace("private", "cert") if certificate_on_token
-                else self.path("token.pem")}
+                "SIGN_CERT": self.path("token.pem")}
 
     def pem(self, cert=None):
         """The environment that signs with a PEM certificate and key, verified against this
@@ -320,14 +315,15 @@ class MediumLayout(DistTest):
     def test_checksums_list_every_file_written(self):
         sums = {}
         for line in read(os.path.join(self.out, "SHA256SUMS")).decode().splitlines():
-            listed, name = line.split("  ", 1)
-            sums[name] = listed
+            digest, name = line.split("  ", 1)
+            sums[name] = digest
         self.assertEqual(sorted(sums), sorted([PROGRAM, ZIP, ISO]))
         self.assertEqual(sorted(os.listdir(self.out)), MEDIUM_OUTPUT)
         report = json.loads(read(os.path.join(os.path.dirname(self.out), "package-report.json")))
         self.assertEqual(report["verdict"], "accepted")
-        for name, listed in sums.items():
-            self.assertEqual(digest(os.path.join(self.out, name)), listed, name)
+        for name, digest in sums.items():
+            self.assertEqual(hashlib.sha256(read(os.path.join(self.out, name))).hexdigest(),
+                             digest, name)
 
 
 class VendorPackage(DistTest):
@@ -492,6 +488,7 @@ class SignedMedium(DistTest):
 
     def test_signature_verifies_in_zip_and_iso(self):
         debian12, unavailable = debian12_osslsigncode()
+        token = self.signer.on_token()
         tools = [("Installed", {}),
                  ("Debian12", {"PATH": f"{debian12}{os.pathsep}{os.environ['PATH']}"})]
         rows = [
@@ -503,8 +500,8 @@ class SignedMedium(DistTest):
                                          "SIGN_CERT": self.signer.issue("revocable.pem", usage=(
                                              Signer.CODE_SIGNING + "crlDistributionPoints="
                                              "URI:http://127.0.0.1:9/qb7.crl\n"))}),
-            ("Token", self.signer.on_token()),
-            ("TokenCertificateOnToken", self.signer.on_token(certificate_on_token=True)),
+            ("Token", token),
+            ("TokenCertificateOnToken", dict(token, SIGN_CERT=TOKEN_CERT)),
         ]
         # One key and one certificate, no time stamp: the same bytes from each make dist.
         from_token = {}
@@ -514,9 +511,16 @@ class SignedMedium(DistTest):
                     self.skipTest(f"Debian 12's osslsigncode 2.5: {unavailable}")
                 programs = self.signed_medium(**signing, **path)
                 if "SIGN_PKCS11_MODULE" in signing:
-                    shipped = from_token.setdefault(tool, digest(programs[0]))
-                    self.assertEqual(digest(programs[0]), shipped)
-                self.assert_signature_rebuilds(programs[0], path)
+                    shipped = from_token.setdefault(tool, read(programs[0]))
+                    self.assertTrue(read(programs[0]) == shipped, "signed again, other bytes")
+                # The published signature on the unsigned program gives the shipped one.
+                signature, rebuilt = programs[0] + ".sig", os.path.join(self.scratch, name + tool)
+                run(["osslsigncode", "attach-signature", "-sigin", signature, "-in",
+                     os.path.join(PRODUCT_BUILD, "ui", PROGRAM), "-out", rebuilt],
+                    env=dict(os.environ, **path))
+                self.assertTrue(read(rebuilt) == read(programs[0]), "rebuilt, other bytes")
+                self.assertIn(f"{hashlib.sha256(read(signature)).hexdigest()}  {PROGRAM}.sig",
+                              read(os.path.join(os.path.dirname(signature), "SHA256SUMS")).decode())
                 for program in programs:
                     verified = self.signer.verify(program)
                     self.assertEqual(verified.returncode, 0, program + verified.stdout)
@@ -528,18 +532,6 @@ class SignedMedium(DistTest):
                     checked = run(["/usr/bin/python3", os.path.join(SOURCE, "tests", "product",
                                    "check_pe.py"), program, PRODUCT_MACHINE])
                     self.assertEqual(checked.returncode, 0, checked.stdout)
-
-    def assert_signature_rebuilds(self, program, path):
-        """The published signature on the unsigned program gives the shipped one, listed in
-        SHA256SUMS with it."""
-        rebuilt = os.path.join(self.scratch, "rebuilt.exe")
-        run(["osslsigncode", "attach-signature", "-sigin", program + ".sig", "-in",
-             os.path.join(PRODUCT_BUILD, "ui", PROGRAM), "-out", rebuilt],
-            env=dict(os.environ, **path))
-        self.assertEqual(digest(rebuilt), digest(program))
-        sums = read(os.path.join(os.path.dirname(program), "SHA256SUMS")).decode()
-        self.assertIn(f"{digest(program + '.sig')}  {PROGRAM}.sig", sums)
-        os.remove(rebuilt)
 
     def test_unsigned_program_does_not_verify(self):
         unsigned = os.path.join(PRODUCT_BUILD, "ui", PROGRAM)
