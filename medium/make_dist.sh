@@ -19,7 +19,7 @@
 # SIGN_CAFILE the certificate authority the program's signature is verified against when it is
 # not among the system's. A signed medium is a release: the sample's stand-in installers are
 # refused on it. The package's catalogs are judged as Windows judges them; CATALOG_CAFILE adds
-# authorities Windows trusts that Debian does not carry.
+# authorities to the roots Windows trusts for code signing, which the check carries.
 #
 # The same sources give the same bytes: every date on the medium is SOURCE_DATE_EPOCH, by
 # default the time of the last commit.

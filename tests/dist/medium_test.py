@@ -11,6 +11,7 @@ import hashlib
 import itertools
 import json
 import os
+import pathlib
 import shutil
 import subprocess
 import sys
@@ -19,7 +20,6 @@ import time
 import unittest
 import zipfile
 
-from catalog_maker import key_identifier
 from driver_package import edit_inf, package_files, write_package
 
 SOURCE = PRODUCT_BUILD = PRODUCT_MACHINE = TEST_BUILD = ""
@@ -262,12 +262,11 @@ class DistTest(unittest.TestCase):
         installers = own_installers(self.folder("installers"))
         # The tests' authorities stand for the root that cross-certificates chain to, so that
         # the check takes the package's catalogs for cross-signed ones.
-        self.catalog_roots = getattr(self, "catalog_roots", []) + [{
-            "subject": "QB7 Test CA", "key_identifier": key_identifier(signer.ca),
-            "role": "cross-signing"}]
-        roots = os.path.join(self.scratch, "catalog roots.json")
+        self.catalog_roots = getattr(self, "catalog_roots", "") + "# role: cross-signing\n" + \
+            pathlib.Path(signer.ca).read_text()
+        roots = os.path.join(self.scratch, "catalog roots.pem")
         with open(roots, "w") as file:
-            json.dump(self.catalog_roots, file)
+            file.write(self.catalog_roots)
         os.environ["CATALOG_ROOTS"] = roots
         self.addCleanup(os.environ.pop, "CATALOG_ROOTS", None)
         package = os.path.join(self.folder("packages"), name)
