@@ -100,8 +100,7 @@ run: product
 # CATALOG_CAFILE adds authorities for the driver package's catalogs to the roots Windows trusts;
 # SIGN_PASS belongs in the environment, not on make's command line, which other users can read.
 export SIGN_CERT SIGN_KEY SIGN_PKCS12 SIGN_PKCS11_MODULE SIGN_PASS SIGN_URL TIMESTAMP_URL SIGN_CAFILE \
-  CATALOG_CAFILE \
-  DRIVER_PACKAGE
+  CATALOG_CAFILE DRIVER_PACKAGE
 dist: product
 	medium/make_dist.sh $(BUILD)/product $(BUILD)/dist "$$DRIVER_PACKAGE"
 
