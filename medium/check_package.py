@@ -7,10 +7,10 @@ setup program enters, each with what its installer needs there, and every file b
 have a name the medium can hold. INF files are read as the setup library reads them and followed
 to the files they install, for the processor and the Windows versions the folder serves. Prints
 one line per check, what passed as well as what did not, each naming its file, and a verdict.
-Each INF, with its catalog and the embedded signatures of its kernel files, gets a verdict for
-every Windows its folder serves (windows_policy.py): one that fails on all of them is an error,
-one that fails on some, asks or warns is a warning that says so, and one that installs
-everywhere is an ok line.
+Each INF, with its catalog and the embedded signatures and PE headers of its kernel files, gets
+a verdict for every Windows its folder serves (windows_policy.py): one that fails on all of them
+is an error, one that fails on some, asks or warns, or installs where its catalog's OSAttr does
+not name the Windows, is a warning that says so, and one that installs everywhere is an ok line.
 Exits 1 when there is an error; warnings alone let the package through. With --release the
 package goes on a signed medium, and the sample's stand-in installers are errors, not warnings.
 --json prints the report as one JSON object instead; --report writes that object to FILE as
@@ -30,10 +30,12 @@ from cabinet import cabinet_names
 from catalog import Catalog
 from inf_file import ANSI, UTF16, UTF8_MARKED, Inf, decode_inf, field
 from inf_installs import cabinet_of, entries_for, follow, service_binaries, source_folder
+from kernel_image import read_image
 from medium_names import name_problems, path_problem, shown
 from package_tree import FOLDERS, driver_folders, find_file, find_path, medium_entries
 from signatures import embedded_signatures, trust_from
-from windows_policy import FAILS, INSTALLS, RULES, verdicts
+from windows_policy import FAILS, RULES, WINDOWS, verdicts
+from windows_policy import SERVES as WINDOWS_SERVED
 
 OK, WARNING, ERROR = "ok", "warning", "error"
 # The processor each folder's system has, as decorated section names spell it, and the oldest
@@ -102,6 +104,8 @@ class InfCheck:
         self.boundary = find_file(package, "Driver")
         self.name = os.path.basename(path)
         self.services, self.kernel_names, self.from_windows = {}, set(), set()
+        # The Windows its models sections serve; None when it has no [Manufacturer] section.
+        self.served = None
 
     def add(self, severity, text, path=None):
         self.report.add(severity, path or self.path, text)
@@ -213,17 +217,26 @@ class InfCheck:
         installs = follow(self.inf, self.processor, self.oldest, self.newest)
         for problem in installs.problems:
             self.add(ERROR, problem)
+        self.report_missing_sections(installs)
         for listed, included, copying in installs.from_system:
             self.add(OK, f"[{copying}] copies [{listed}] from the system's "
                      f"{' or '.join(included)}, which Include= names")
         self.services = service_binaries(self.inf, installs)
-        oldest = follow(self.inf, self.processor, self.oldest, self.oldest)
-        if not oldest.models:
-            version = ".".join(map(str, self.oldest))
-            self.add(WARNING, f"no models section in [Manufacturer] applies to Windows {version} "
-                     f"on {self.processor}, the oldest {self.folder_name} serves: nothing "
-                     "installs there")
+        self.served = {name for name in WINDOWS_SERVED[self.folder_name] for version in
+                       [WINDOWS[name].version] if follow(self.inf, self.processor, version,
+                                                         version).sections}
         return installs.files
+
+    def report_missing_sections(self, installs):
+        """One line per install section the models lines name and the INF lacks: only the
+        devices those lines name fail, and the verdicts refuse the package where no line
+        installs."""
+        for name, models, lines in installs.missing.values():
+            named = f" and {counted(lines - 1, 'more line')}" if lines > 1 else ""
+            verb = "names" if lines == 1 else "name"
+            self.add(WARNING, f"[{models}]{named} {verb} install section {name}, but there is no "
+                     f"[{name}.NT{self.processor}], [{name}.NT] or [{name}]: the devices "
+                     f"{'it names' if lines == 1 else 'they name'} do not install")
 
     def locate(self, source):
         """(whether one source file is there, its path unless a cabinet holds it), after
@@ -415,16 +428,19 @@ def judge_driver(check, present):
     files' embedded signatures: a line for people and an entry of the machine report."""
     catalog, catalog_path, covered = read_catalog(check, present)
     trust = check.report.trust
-    kernel = []
+    kernel, images = [], {}
     for name, path, boot in kernel_files(check, present):
         embedded = embedded_signatures(path, trust) if path else []
         kernel.append((name, path, embedded, boot))
+        images[name] = read_image(path) if path else None
         if path:
             check.add(OK, "kernel driver; embedded signature: " + (
                 "; ".join(map(signature_text, embedded)) or "none"), path)
     signatures = catalog.signatures if catalog else []
     windows = verdicts(check.folder_name, signatures, covered,
-                       [(name, covered, embedded, boot) for name, _, embedded, boot in kernel])
+                       [(name, covered, embedded, boot) for name, _, embedded, boot in kernel],
+                       images, catalog.os_attributes if catalog and not catalog.problem else (),
+                       check.served)
     add_verdict_line(check, windows)
     present_catalog = catalog_path if catalog_path and os.path.exists(catalog_path) else None
     check.report.drivers.append({
@@ -449,14 +465,14 @@ def add_verdict_line(check, windows):
     for name, outcome in windows.items():
         groups.setdefault(outcome, []).append(name)
     found = {verdict for verdict, _, _ in windows.values()}
-    if found == {INSTALLS}:
+    if {rule for _, _, rule in windows.values()} == {"microsoft"}:
         check.add(OK, f"installs on {', '.join(windows)}")
         return
     parts = []
     for (verdict, seen, rule), names in groups.items():
         # The rules of the installer's own questions say what the user meets.
         said = RULES[rule][0] if rule in SAYS_WHAT_IS_SEEN else f"{seen}: {RULES[rule][0]}"
-        why = "" if verdict == INSTALLS else f" ({said})"
+        why = "" if rule == "microsoft" else f" ({said})"
         parts.append(f"{verdict} on {', '.join(names)}{why}")
     if found == {FAILS}:
         everywhere = f"fails on every Windows {check.folder_name} serves"

@@ -15,7 +15,9 @@ DECORATIONS_READ_FROM = (5, 1)
 class Installs:
     """The files an INF copies: lower-case name to (name, the section that copies it), the
     models sections and install sections followed, the file lists taken from system INFs that
-    Include= names ((list, system INFs, the install section)), and what could not be followed."""
+    Include= names ((list, system INFs, the install section)), what could not be followed, and
+    the install sections models lines name that are not there (lower-case name to the name,
+    the first models section naming it and how many lines do)."""
 
     def __init__(self):
         self.files = {}
@@ -23,6 +25,7 @@ class Installs:
         self.sections = []
         self.from_system = []
         self.problems = []
+        self.missing = {}
 
 
 def parse_decoration(text):
@@ -112,8 +115,8 @@ def follow_install(inf, installs, name, processor, models):
         return
     section = install_section(inf, name, processor)
     if section is None:
-        installs.problems.append(f"[{models}] names install section {name}, but there is no "
-                                 f"[{name}.NT{processor}], [{name}.NT] or [{name}]")
+        known = installs.missing.get(name.lower(), (name, models, 0))
+        installs.missing[name.lower()] = known[:2] + (known[2] + 1,)
         return
     if section not in installs.sections:
         installs.sections.append(section)

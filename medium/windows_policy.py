@@ -4,7 +4,8 @@ or fails (does not install it, or does not load its kernel driver: code 52).
 
 The rules are one table (RULES), each with the Microsoft page it comes from, and "not confirmed"
 where no page we read says it. `10` and `11` are as a new PC has them: version 1607 or later,
-Secure Boot on; `8` and `8.1` too with Secure Boot on, as PCs made for them ship."""
+Secure Boot on, and `11` also 24H2 or later with the April 2026 update and memory integrity on;
+`8` and `8.1` too with Secure Boot on, as PCs made for them ship."""
 import datetime
 
 from signatures import (ATTESTATION, CROSS_SIGNED, CROSS_SIGNING, MICROSOFT_SIGNING, SELF_SIGNED,
@@ -28,20 +29,36 @@ LIFETIME_FLAG = ("https://learn.microsoft.com/en-us/windows/win32/api/wintrust/"
                  "ns-wintrust-wintrust_data")
 CROSS_DEPRECATION = (DOCS + "install/deprecation-of-software-publisher-certificates-and-"
                      "commercial-release-certificates")
+DRIVER_POLICY_2026 = ("https://support.microsoft.com/topic/ecd2a78c-750c-415d-93f2-e37302ce0443 "
+                      "https://techcommunity.microsoft.com/blog/windows-itpro-blog/advancing-"
+                      "windows-driver-security-removing-trust-for-the-cross-signed-driver-pro/"
+                      "4504818")
+MEMORY_INTEGRITY = ("https://learn.microsoft.com/en-us/windows-hardware/drivers/driversecurity/"
+                    "implement-hvci-compatible-code https://learn.microsoft.com/en-us/windows-"
+                    "hardware/design/device-experiences/oem-hvci-enablement")
+PE_FORMAT = "https://learn.microsoft.com/en-us/windows/win32/debug/pe-format"
+CODE_INTEGRITY_LOGS = ("https://github.com/pbatard/libwdi/issues/225 https://github.com/pbatard/"
+                       "libwdi/issues/288 https://microchip-mplab-harmony.github.io/usb/00149.html")
+MANUFACTURER = DOCS + "install/inf-manufacturer-section"
+OSATTR_MISMATCH = ("https://learn.microsoft.com/en-us/windows/win32/com/com-error-codes-10 " +
+                   DOCS + "install/allsigningequal-group-policy")
 
 
 class Windows:
-    def __init__(self, name, version, secure_boot_1607=False, secure_boot=False):
+    def __init__(self, name, version, secure_boot_1607=False, secure_boot=False, new_pc=False):
         self.name, self.version = name, version
         # 1607 or later with Secure Boot on, as a new PC has it; Secure Boot on at all.
         self.secure_boot_1607, self.secure_boot = secure_boot_1607, secure_boot or secure_boot_1607
+        # 24H2 or later with the April 2026 update, memory integrity on (a clean install).
+        self.whcp_only = self.memory_integrity = new_pc
 
 
 WINDOWS = {windows.name: windows for windows in (
     Windows("2000", (5, 0)), Windows("XP", (5, 1)), Windows("Server 2003", (5, 2)),
     Windows("XP x64", (5, 2)), Windows("Vista", (6, 0)), Windows("7", (6, 1)),
     Windows("8", (6, 2), secure_boot=True), Windows("8.1", (6, 3), secure_boot=True),
-    Windows("10", (10, 0), secure_boot_1607=True), Windows("11", (10, 0), secure_boot_1607=True))}
+    Windows("10", (10, 0), secure_boot_1607=True),
+    Windows("11", (10, 0), secure_boot_1607=True, new_pc=True))}
 SERVES = {
     "Win2000_WinXP": ("2000", "XP", "Server 2003"),
     "WinXP_64": ("XP x64",),
@@ -49,6 +66,10 @@ SERVES = {
     "Vista_64": ("Vista", "7", "8", "8.1", "10", "11"),
 }
 SIXTY_FOUR_BIT = ("WinXP_64", "Vista_64")
+# How a catalog's OSAttr names each Windows version (older WDKs wrote 10 as 6.4).
+OSATTR_NAMES = {(5, 0): ("2:5.0",), (5, 1): ("2:5.1",), (5, 2): ("2:5.2",), (6, 0): ("2:6.0",),
+                (6, 1): ("2:6.1",), (6, 2): ("2:6.2",), (6, 3): ("2:6.3",),
+                (10, 0): ("2:10.0", "2:6.4")}
 CROSS_SIGNED_UNTIL = datetime.datetime(2015, 7, 29, tzinfo=datetime.timezone.utc)
 
 # rule: (what Windows does, the page that says it). The code below names each rule it applies.
@@ -100,9 +121,29 @@ RULES = {
                SHA2_SUPPORT + " " + SIGNING_ISSUES),
     "sha2-vista": ("Vista and SHA-256 signatures: not confirmed, no Microsoft page says; not "
                    "judged", SIGNING_ISSUES),
-    "osattr": ("OSAttr names the Windows versions whose signing requirements the package "
-               "meets; what Windows does when it lacks the running one is not confirmed; shown, "
-               "not judged", OSATTR),
+    "osattr": ("Windows reports a WHQL signature whose OSAttr lacks it as tested on another "
+               "version (SPAPI_E_SIGNATURE_OSATTRIBUTE_MISMATCH), and Vista ranks it as an "
+               "Authenticode one; whether the user is warned is not confirmed",
+               OSATTR + " " + OSATTR_MISMATCH),
+    "kernel-2026": ("11 24H2 and later, since the April 2026 update, no longer trust kernel "
+                    "drivers signed through the cross-signed root program, whatever their date: "
+                    "only drivers the Windows Hardware Compatibility Program signed load, and a "
+                    "short allow list. The update starts with an evaluation phase, in which such "
+                    "a driver is only audited and still loads, but keeps the PC from moving on to "
+                    "enforcement (after 100 hours and some restarts with no such driver loaded), "
+                    "which then blocks it. Whether attestation counts as that "
+                    "program's signature is not confirmed (taken as counting); Windows 10 is not "
+                    "named (not confirmed: its 1607 rules kept)", DRIVER_POLICY_2026),
+    "memory-integrity": ("memory integrity, on by default on clean installs of 11 on "
+                         "compatible hardware, refuses such a kernel driver", MEMORY_INTEGRITY),
+    "machine": ("a kernel driver loads only on the processor its PE machine field names",
+                PE_FORMAT),
+    "unsigned-64": ("64-bit 8 and later refuse a package that is unsigned, altered or signed "
+                    "by a certificate no trusted authority issued, even one without a kernel "
+                    "file (\"Code Integrity is enforced\", setupapi.dev.log): not confirmed by "
+                    "Microsoft, whose page describes a warning", CODE_INTEGRITY_LOGS),
+    "no-models": ("the setup library installs a device only through the models section whose "
+                  "decoration applies to the running Windows", MANUFACTURER),
 }
 
 
@@ -122,7 +163,8 @@ def kernel_accepts(signature, windows):
     if signature.kind == ATTESTATION:
         return windows.version >= (10, 0)
     if signature.kind == CROSS_SIGNED:
-        return not windows.secure_boot_1607 or signature.issued < CROSS_SIGNED_UNTIL
+        return not windows.whcp_only and (not windows.secure_boot_1607 or
+                                          signature.issued < CROSS_SIGNED_UNTIL)
     return False
 
 
@@ -158,18 +200,43 @@ def failure_rule(signatures, folder, windows):
         return "attestation"
     if windows.secure_boot_1607 and any(s.kind == CROSS_SIGNED and s.kernel_problem is None
                                         for s in signatures):
-        return "kernel-1607"
+        return "kernel-2026" if windows.whcp_only else "kernel-1607"
     if any(s.nested and s.kernel_problem is None and kernel_accepts(s, WINDOWS["10"])
            for s in signatures):
         return "nested"
     return "kernel-64" if folder in SIXTY_FOUR_BIT else "kernel-secure-boot"
 
 
-def kernel_failure(kernel_files, catalog_signatures, folder, windows):
-    """(the kernel file that does not load, the rule) or None. `kernel_files`: (name, whether
-    the catalog covers it, its embedded signatures, whether it starts at boot)."""
-    if not enforces_kernel_signing(folder, windows):
-        return None
+def processor_of(folder):
+    return "amd64" if folder in SIXTY_FOUR_BIT else "x86"
+
+
+def foreign_image(kernel_files, folder, images):
+    """(what the user meets, the rule) for the first kernel file built for another processor."""
+    for name, _, _, _ in kernel_files:
+        image, processor = images.get(name), processor_of(folder)
+        if image is not None and image.processor != processor:
+            return (f"its kernel driver {name} is built for {image.processor} (PE machine "
+                    f"{image.machine:#x}), not {processor}: it does not load", "machine")
+    return None
+
+
+def memory_integrity_failure(kernel_files, images):
+    for name, _, _, _ in kernel_files:
+        faults = images[name].memory_integrity_faults() if images.get(name) else []
+        if faults:
+            return (f"its kernel driver {name} does not load, \"A driver can't load on this "
+                    f"device\": {' and '.join(faults)}", "memory-integrity")
+    return None
+
+
+def kernel_failure(kernel_files, catalog_signatures, folder, windows, images):
+    """(what the user meets, the rule) for the first kernel file that does not load, or None.
+    `kernel_files`: (name, whether the catalog covers it, its embedded signatures, whether it
+    starts at boot); `images`: name to its KernelImage, where it is a PE file."""
+    foreign = foreign_image(kernel_files, folder, images)
+    if foreign or not enforces_kernel_signing(folder, windows):
+        return foreign
     for name, covered, embedded, boot in kernel_files:
         boot_64 = boot and folder in SIXTY_FOUR_BIT
         signatures = (catalog_signatures if covered and not boot_64 else []) + embedded
@@ -179,8 +246,9 @@ def kernel_failure(kernel_files, catalog_signatures, folder, windows):
             accepted += [s for s in signatures if counts(s, windows, kernel=True) and
                          s.kind not in (SELF_SIGNED, ATTESTATION)]
         if not accepted:
-            return name, "boot-start" if boot_64 else failure_rule(signatures, folder, windows)
-    return None
+            return (f"its kernel driver {name} does not load, code 52",
+                    "boot-start" if boot_64 else failure_rule(signatures, folder, windows))
+    return memory_integrity_failure(kernel_files, images) if windows.memory_integrity else None
 
 
 def installer_rule(verdict, signatures, windows):
@@ -195,20 +263,37 @@ def installer_rule(verdict, signatures, windows):
     return {INSTALLS: "microsoft", ASKS: "publisher", WARNS: "invalid"}[verdict]
 
 
-def verdicts(folder, catalog_signatures, covered, kernel_files):
+def installer_outcome(signatures, folder, windows, os_attributes):
+    """(verdict, what the user meets, the rule) of the installer alone."""
+    verdict = installer_verdict(signatures, windows)
+    rule = installer_rule(verdict, signatures, windows)
+    if verdict == WARNS and folder in SIXTY_FOUR_BIT and windows.version >= (6, 2):
+        return FAILS, "Windows does not install it: it takes the package as unsigned", "unsigned-64"
+    named = OSATTR_NAMES.get(windows.version, ())
+    if rule == "microsoft" and os_attributes and not set(named) & set(os_attributes) and any(
+            s.kind == WHQL and counts(s, windows) for s in signatures):
+        return INSTALLS, f"its catalog's OSAttr {', '.join(os_attributes)} lacks it", "osattr"
+    return verdict, SEEN[verdict], rule
+
+
+def verdicts(folder, catalog_signatures, covered, kernel_files, images=None, os_attributes=(),
+             served=None):
     """Windows name to (verdict, what the user meets, the rule) for every Windows the folder
-    serves. `covered`: whether a catalog lists the INF and its files as they are."""
+    serves. `covered`: whether a catalog lists the INF and its files as they are; `served`: the
+    Windows a models section of the INF serves (None: all)."""
     result = {}
     for name in SERVES[folder]:
         windows = WINDOWS[name]
-        failing = kernel_failure(kernel_files, catalog_signatures, folder, windows)
-        if failing:
-            result[name] = (FAILS, f"its kernel driver {failing[0]} does not load, code 52",
-                            failing[1])
+        if served is not None and name not in served:
+            result[name] = (FAILS, "nothing installs: no models section serves it with an "
+                            "install section the INF has", "no-models")
             continue
-        signatures = catalog_signatures if covered else []
-        verdict = installer_verdict(signatures, windows)
-        result[name] = (verdict, SEEN[verdict], installer_rule(verdict, signatures, windows))
+        failing = kernel_failure(kernel_files, catalog_signatures, folder, windows, images or {})
+        if failing:
+            result[name] = (FAILS, *failing)
+            continue
+        result[name] = installer_outcome(catalog_signatures if covered else [], folder, windows,
+                                         os_attributes)
     return result
 
 

@@ -360,7 +360,7 @@ class Authorities:
         """(certificate, key, chain or None) of a signer of `kind`: whql, whql-ecdsa, attestation,
         forged-whql, cross-signed-2014 (issued before 29 July 2015), cross-signed-expired (in
         2014), lifetime (so, with the lifetime signing usage), cross-expired, cross-signed, vendor,
-        vendor-md5 (its certificate signed with MD5), self-signed."""
+        vendor-md5 (its certificate signed with MD5), self-signed, cross-signed-august-2015."""
         usage = "keyUsage=critical,digitalSignature\nextendedKeyUsage="
         if kind == "whql-ecdsa":
             openssl("genpkey", "-algorithm", "EC", "-pkeyopt", "ec_paramgen_curve:P-256",
@@ -373,6 +373,8 @@ class Authorities:
             return self.authority(kind, "WDKTestCert qb7", "extendedKeyUsage=codeSigning") + (None,)
         dates = {"cross-signed-2014": ("-startdate", "20140101000000Z", "-enddate",
                                        "20991231000000Z"),
+                 "cross-signed-august-2015": ("-startdate", "20150801000000Z", "-enddate",
+                                              "20991231000000Z"),
                  "cross-signed-expired": EXPIRED_IN_2015, "lifetime": EXPIRED_IN_2015,
                  "vendor-md5": ("-days", "30", "-md", "md5")}
         cert, key = self.issue(self.commercial, kind, "QB7 Test Vendor", self.path(kind + ".pem"),

@@ -86,6 +86,7 @@ ROWS = [
 ]
 ALL = ("installs",) * 6
 FAIL = ("fails",) * 6
+TAKEN_UNSIGNED = ("warns",) * 2 + ("fails",) * 4
 
 
 def altered(package, _):
@@ -133,7 +134,9 @@ SIGNATURE_ROWS = [
     ("Attestation", ("attestation", {}), None, ["attestation"],
      ("fails",) * 4 + ("installs",) * 2),
     ("CrossSignedBeforeJuly2015", ("cross-signed-2014", {}), None, ["cross-signed"],
-     ("asks",) * 6),
+     ("asks",) * 5 + ("fails",)),
+    ("CrossSignedJustAfterJuly2015", ("cross-signed-august-2015", {}), None, ["cross-signed"],
+     ("asks",) * 4 + ("fails",) * 2),
     ("CrossSignedAfterJuly2015", ("cross-signed", {}), None, ["cross-signed"],
      ("asks",) * 4 + ("fails",) * 2),
     ("Vendor", ("vendor", {}), None, ["vendor"], FAIL),
@@ -142,9 +145,9 @@ SIGNATURE_ROWS = [
     ("Unsigned", ("whql", {"unsigned": True}), None, [], FAIL),
     ("NestedWhqlInCrossSigned", ("cross-signed", {"nested": "whql"}), None,
      ["cross-signed", "whql"], ("asks",) * 2 + ("installs",) * 4),
-    ("EmbeddedWhqlOnDriver", ("self-signed", {}), "whql", ["self-signed"], ("warns",) * 6),
+    ("EmbeddedWhqlOnDriver", ("self-signed", {}), "whql", ["self-signed"], TAKEN_UNSIGNED),
     ("EmbeddedCrossSignedOnDriver", ("self-signed", {}), "cross-signed", ["self-signed"],
-     ("warns",) * 4 + ("fails",) * 2),
+     TAKEN_UNSIGNED),
     ("AlteredAfterSigning", ("whql", {"then": altered}), None, [None], FAIL),
     ("SignatureValueAltered", ("whql", {"then": flipped_byte(lambda data, _: len(data))}), None,
      [None], FAIL),
@@ -152,7 +155,7 @@ SIGNATURE_ROWS = [
      [None], FAIL),
     ("BootStartSignedInCatalogOnly", ("whql", {"boot": True}), None, ["whql"], FAIL),
     ("BootStartSignedEmbedded", ("whql", {"boot": True}), "whql", ["whql"], ALL),
-    ("ExpiredWithoutTimeStamp", ("cross-signed-expired", {}), None, [None], ("warns",) * 6),
+    ("ExpiredWithoutTimeStamp", ("cross-signed-expired", {}), None, [None], TAKEN_UNSIGNED),
     ("ForgedMicrosoftRoot", ("forged-whql", {}), None, [None], FAIL),
     ("NestedWithoutContent", ("cross-signed", {"nested": "whql", "nested_detached": True}), None,
      ["cross-signed", "whql"], ("asks",) * 2 + ("installs",) * 4),
@@ -161,7 +164,7 @@ SIGNATURE_ROWS = [
     ("TimeStampedBeforeCertificate", ("cross-signed-2014", {"then": rewritten(
         lambda data, _: counter_signed(data, "130601000000Z"))}), None, [None], FAIL),
     ("LifetimeSigningExpired", ("lifetime", {"then": rewritten(
-        lambda data, _: counter_signed(data, "140601000000Z"))}), None, [None], ("warns",) * 6),
+        lambda data, _: counter_signed(data, "140601000000Z"))}), None, [None], TAKEN_UNSIGNED),
     ("CrossCertificateExpiredBeforeSigning", ("cross-expired", {}), None, ["cross-signed"], FAIL),
 ]
 

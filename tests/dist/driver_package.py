@@ -184,12 +184,12 @@ def write_package(package, installers, signer=None):
                              signer)
 
 
-def write_folder_catalog(path, folder, signer):
+def write_folder_catalog(path, folder, signer, **options):
     processor = PROCESSORS[folder]
     members = [os.path.join(path, "Ax88772.inf")] + sorted(
         os.path.join(root, name) for root, _, names in os.walk(os.path.join(path, processor))
         for name in names)
-    write_catalog(os.path.join(path, f"ax88772_{processor}.cat"), members, *signer)
+    write_catalog(os.path.join(path, f"ax88772_{processor}.cat"), members, *signer, **options)
 
 
 def package_files(installers):
