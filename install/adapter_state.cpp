@@ -129,8 +129,8 @@ bool Precedes(const Decoration& first, const Decoration& second) {
 // installing.
 AdapterReport AssessDevice(const DeviceStatus& status, bool installsMayBePending) {
   if (status.started && !status.hasProblem) return {ADAPTER_READY, 0};
-  bool shownWhileInstalling = status.problem == 1 || status.problem == 18 ||
-                              status.problem == 28 || status.problem == 56;
+  bool shownWhileInstalling =
+      status.problem == 1 || status.problem == 18 || status.problem == 28 || status.problem == 56;
   if (status.hasProblem && !(installsMayBePending && shownWhileInstalling)) {
     return {ADAPTER_PROBLEM, status.problem};
   }

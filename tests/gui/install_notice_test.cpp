@@ -48,8 +48,9 @@ TEST(InstallNotice, SaysWhatAProblemCodeMeansWithTheWarningIcon) {
       {39, "Windows cannot load its driver, which may be damaged or missing.\n" + kFromMaker, true},
       {43, "Windows has stopped it because it reported problems.", true},
       {52, "Windows cannot verify the digital signature of its driver, so it does not load it."},
-      {52, "Windows cannot verify the digital signature of its driver, so it does not load it.\n" +
-               kFromMaker,
+      {52,
+       "Windows cannot verify the digital signature of its driver, so it does not load it.\n" +
+           kFromMaker,
        true},
       {56, "Windows has not finished setting it up. If it stays so, restart Windows."},
   };
