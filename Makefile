@@ -96,10 +96,11 @@ run: product
 # DRIVER_PACKAGE=folder with Driver\... of a real driver package; the sample one otherwise. It
 # reaches the script through the environment, so any character of its path survives.
 # SIGN_CERT and SIGN_KEY, or SIGN_PKCS12, sign the program (SIGN_URL, TIMESTAMP_URL, SIGN_CAFILE);
-# CATALOG_CAFILE adds authorities for the driver package's catalogs that Debian does not carry;
+# with SIGN_PKCS11_MODULE, SIGN_KEY is the pkcs11: URI of a key on a token;
+# CATALOG_CAFILE adds authorities for the driver package's catalogs to the roots Windows trusts;
 # SIGN_PASS belongs in the environment, not on make's command line, which other users can read.
-export SIGN_CERT SIGN_KEY SIGN_PKCS12 SIGN_PASS SIGN_URL TIMESTAMP_URL SIGN_CAFILE CATALOG_CAFILE \
-  DRIVER_PACKAGE
+export SIGN_CERT SIGN_KEY SIGN_PKCS12 SIGN_PKCS11_MODULE SIGN_PASS SIGN_URL TIMESTAMP_URL SIGN_CAFILE \
+  CATALOG_CAFILE DRIVER_PACKAGE
 dist: product
 	medium/make_dist.sh $(BUILD)/product $(BUILD)/dist "$$DRIVER_PACKAGE"
 

@@ -14,9 +14,10 @@ everywhere is an ok line.
 Exits 1 when there is an error; warnings alone let the package through. With --release the
 package goes on a signed medium, and the sample's stand-in installers are errors, not warnings.
 --json prints the report as one JSON object instead; --report writes that object to FILE as
-well, also when the package is refused. Catalogs are judged against Microsoft's roots, or the
-roots of a JSON list (--roots, CATALOG_ROOTS in the environment; for tests), and the
-authorities Debian carries, with more from a PEM file (--catalog-cafile, CATALOG_CAFILE)."""
+well, also when the package is refused. Catalogs are judged against Microsoft's roots, or those
+of a PEM file of the same form (--roots, CATALOG_ROOTS in the environment; for tests), and the
+roots Windows trusts for code signing, with more from a PEM file (--catalog-cafile,
+CATALOG_CAFILE)."""
 import argparse
 import json
 import os
@@ -388,7 +389,10 @@ def signature_text(signature):
             f"{signature.signer or 'an unnamed signer'} ({signature.digest}, certificate issued "
             f"{signature.issued:%Y-%m-%d}, {stamp}" if signature.issued else
             f"{signature.kind} signature ({signature.digest}")
-    return text + (f"; it does not count: {signature.problem})" if signature.problem else ")")
+    if signature.problem:
+        return text + f"; it does not count: {signature.problem})"
+    kernel = signature.kernel_problem
+    return text + (f"; the installer counts it, the kernel does not: {kernel})" if kernel else ")")
 
 
 def catalog_summary(catalog):

@@ -1,23 +1,25 @@
 #!/usr/bin/env bash
 # Usage: make_dist.sh PRODUCT_BUILD_DIR OUTPUT_DIR [DRIVER_PACKAGE]
 # Makes the release medium from a product build: checks the driver package, then writes to
-# OUTPUT_DIR the program QB7_LX450.exe (signed when asked), the medium as
-# QB7_LX450-<version>.zip and as a CD image QB7_LX450-<version>.iso with AutoPlay, and
-# SHA256SUMS over those three. DRIVER_PACKAGE is a folder holding Driver\Win2000_WinXP,
-# Driver\WinXP_64, Driver\Vista_32 and Driver\Vista_64; without it the sample package of our own
-# goes in, which is for trying the program, not for installing a real adapter. Every file of the
-# package goes on the medium as it is, byte for byte, under its own name: its catalogs sign
-# those bytes. Both media are read back and compared with the package before they count.
-# All or nothing: the four files are made in a staging folder and moved to OUTPUT_DIR once all
-# are done; a refusal or failure leaves no medium there, not even an earlier one.
+# OUTPUT_DIR the program QB7_LX450.exe (signed when asked, then its signature alone beside it as
+# QB7_LX450.exe.sig), the medium as QB7_LX450-<version>.zip and as a CD image
+# QB7_LX450-<version>.iso with AutoPlay, and SHA256SUMS over those. DRIVER_PACKAGE is a folder
+# holding Driver\Win2000_WinXP, Driver\WinXP_64, Driver\Vista_32 and Driver\Vista_64; without
+# it the sample package of our own goes in, which is for trying the program, not for installing
+# a real adapter. Every file of the package goes on the medium as it is, byte for byte, under
+# its own name: its catalogs sign those bytes. Both media are read back and compared with the
+# package before they count. All or nothing: the files are made in a staging folder and moved to
+# OUTPUT_DIR once all are done; a refusal or failure leaves no medium there, not even an
+# earlier one.
 #
-# Signing (Authenticode, SHA-256): SIGN_CERT and SIGN_KEY (PEM), or SIGN_PKCS12; SIGN_PASS
+# Signing (Authenticode, SHA-256): SIGN_CERT and SIGN_KEY (PEM), or SIGN_PKCS12, or a key on a
+# token (SIGN_PKCS11_MODULE, SIGN_KEY and SIGN_CERT as medium/sign.sh says); SIGN_PASS
 # unlocks the key, SIGN_URL is the vendor's address shown with the signature, TIMESTAMP_URL an
-# RFC 3161 time stamp server (none without it), SIGN_CAFILE the certificate authority the
-# program's signature is verified against when it is not among the system's. A signed medium is
-# a release: the sample's stand-in installers are refused on it. The package's catalogs are
-# judged as Windows judges them; CATALOG_CAFILE adds authorities Windows trusts that Debian does
-# not carry.
+# RFC 3161 time stamp server (none without it: the signing time is then SOURCE_DATE_EPOCH),
+# SIGN_CAFILE the certificate authority the program's signature is verified against when it is
+# not among the system's. A signed medium is a release: the sample's stand-in installers are
+# refused on it. The package's catalogs are judged as Windows judges them; CATALOG_CAFILE adds
+# authorities to the roots Windows trusts for code signing, which the check carries.
 #
 # The same sources give the same bytes: every date on the medium is SOURCE_DATE_EPOCH, by
 # default the time of the last commit.
@@ -32,14 +34,16 @@ program=QB7_LX450.exe
 zip_file=QB7_LX450-$version.zip
 iso_file=QB7_LX450-$version.iso
 volume_label=QB7_LX450
-medium_files=("$program" "$zip_file" "$iso_file" SHA256SUMS)
+signature=$program.sig
+medium_files=("$program" "$signature" "$zip_file" "$iso_file" SHA256SUMS)
 
 # A refused package leaves no medium of an earlier run behind to be taken for this one.
 for file in "${medium_files[@]}"; do
   rm -f -- "$out/$file"
 done
 release=()
-[ -n "${SIGN_PKCS12:-}${SIGN_CERT:-}${SIGN_KEY:-}" ] && release=(--release)
+[ -n "${SIGN_PKCS12:-}${SIGN_CERT:-}${SIGN_KEY:-}${SIGN_PKCS11_MODULE:-}" ] &&
+  release=(--release)
 # The check's report for machines goes beside OUTPUT_DIR (build/package-report.json), also when
 # the package is refused.
 "$here/check_package.py" "${release[@]}" --report "$(dirname -- "$out")/package-report.json" \
@@ -100,8 +104,10 @@ if ! "$here/medium_readback.py" "$package" "$medium" "$made/$zip_file" "$made/$i
   exit 1
 fi
 
-(cd "$made" && sha256sum "$program" "$zip_file" "$iso_file" >SHA256SUMS)
-for file in "${medium_files[@]}"; do
+written=("$program" "$zip_file" "$iso_file")
+[ -e "$made/$signature" ] && written+=("$signature")
+(cd "$made" && sha256sum "${written[@]}" >SHA256SUMS)
+for file in "${written[@]}" SHA256SUMS; do
   mv -- "$made/$file" "$out/$file"
   echo "$out/$file"
 done

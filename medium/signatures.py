@@ -1,53 +1,56 @@
 """The Authenticode signatures of a catalog or of a PE file (a driver's embedded one) as Windows
 reads them: the primary signature and those nested in it (unsigned attribute
 1.3.6.1.4.1.311.2.4.1), each with its signer, digest algorithm, leaf certificate's issue date,
-time stamp and kind, and whether it verifies.
+time stamp and kind, and whether the installer and the kernel count it.
 
 A signature counts only when it verifies: the digest of the signed content (primary signatures
-hash the content's contents octets, as PKCS#7 does; some nested ones hash its whole encoding),
-the signer's RSA signature over its signed attributes, and each certificate of the chain signed
-by the next. The chain ends at one of the roots given (the product passes Microsoft's, the tests
-their own), at a self-signed certificate, at an authority whose certificate is at hand (Debian's
-store, or one the vendor adds for catalogs), or at an issuer nothing here knows. Microsoft's roots
-are not in Debian's store: they are carried as data, subject and key identifier, so the last link
-to one of them is matched by name and key identifier, not verified."""
+hash the content's contents octets, as PKCS#7 does; some nested ones hash its whole encoding, or
+the outer signature's), the signer's RSA or ECDSA signature over its signed attributes, and each
+certificate of the chain signed by the next, all checked by python3-cryptography. The chain
+ends at one of Microsoft's roots (roots/microsoft.pem; the tests give their own), verified under
+the root's key: a chain that only names a Microsoft root is forged or damaged. Otherwise it ends
+at a root Windows trusts for code signing (roots/windows-code-signing.pem, and a PEM file the
+vendor adds), at a self-signed certificate, or at an issuer nothing here knows.
+
+Dates are read as each part of Windows reads them (windows_policy.RULES "installer-dates",
+"kernel-dates", "lifetime-signing", "cross-certificate-expired"): `problem` says why the
+installer does not count a signature, `kernel_problem` why kernel code integrity does not."""
 import datetime
 import hashlib
-import json
 import os
 import struct
 
 from asn1crypto import algos, cms, core, pem, tsp, x509
+from cryptography.exceptions import InvalidSignature, UnsupportedAlgorithm
+from cryptography.hazmat.primitives import hashes, serialization
+from cryptography.hazmat.primitives.asymmetric import ec, padding, rsa
 
 WHQL, ATTESTATION, CROSS_SIGNED, VENDOR, SELF_SIGNED = (
     "whql", "attestation", "cross-signed", "vendor", "self-signed")
 # What a root stands for: Microsoft's own signing (WHQL and attestation chain to these), or the
 # root that cross-certificates of commercial authorities chain to.
 MICROSOFT_SIGNING, CROSS_SIGNING = "signing", "cross-signing"
-MICROSOFT_ROOTS = [
-    {"subject": "Microsoft Root Certificate Authority 2010",
-     "key_identifier": "d5f656cb8fe8a25c6268d13d94905bd7ce9a18c4", "role": MICROSOFT_SIGNING,
-     "source": "authority key identifier of Microsoft Windows Third Party Component CA 2012 in "
-               "wintun.cat, mullvad/mullvadvpn-app-binaries @ 71385b05ad7d"},
-    {"subject": "Microsoft Root Certificate Authority",
-     "key_identifier": "0eac826040562797e52513fc2ae10a539559e4a4", "role": MICROSOFT_SIGNING,
-     "source": "authority key identifier of Microsoft Windows Hardware Compatibility PCA in "
-               "ubloxusb.cat, ArduPilot/MissionPlanner @ a2fcd74d6451"},
-    {"subject": "Microsoft Code Verification Root",
-     "key_identifier": "62fb0a215b7f436e11da0954506bf5d29671f19e", "role": CROSS_SIGNING,
-     "source": "authority key identifier of the cross-certificate of DigiCert High Assurance "
-               "EV Root CA in mullvad-split-tunnel.cat, mullvad/mullvadvpn-app-binaries @ "
-               "2f5365a58249"},
-]
+ROOTS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "roots")
+MICROSOFT_ROOTS = os.path.join(ROOTS, "microsoft.pem")
+WINDOWS_ROOTS = os.path.join(ROOTS, "windows-code-signing.pem")
 HARDWARE_PUBLISHER = "Microsoft Windows Hardware Compatibility Publisher"
 WHQL_USAGE = "1.3.6.1.4.1.311.10.3.5"
 ATTESTATION_USAGE = "1.3.6.1.4.1.311.10.3.5.1"
+LIFETIME_SIGNING_USAGE = "1.3.6.1.4.1.311.10.3.13"
 NESTED_SIGNATURE = "1.3.6.1.4.1.311.2.4.1"
 RFC3161_TIME_STAMP = "1.3.6.1.4.1.311.3.3.1"
 COUNTER_SIGNATURE = "1.2.840.113549.1.9.6"
 SIGNING_TIME = "1.2.840.113549.1.9.5"
 MESSAGE_DIGEST = "1.2.840.113549.1.9.4"
-SYSTEM_AUTHORITIES = "/etc/ssl/certs/ca-certificates.crt"
+HASHES = {"md5": hashes.MD5, "sha1": hashes.SHA1, "sha224": hashes.SHA224,
+          "sha256": hashes.SHA256, "sha384": hashes.SHA384, "sha512": hashes.SHA512}
+# Windows refuses MD5-signed certificates in code signing chains under the roots of its root
+# program, but keeps binaries signed before March 2009 working: Microsoft Security Advisory
+# 2862973 (https://learn.microsoft.com/en-us/security-updates/securityadvisories/2013/2862973)
+# and Microsoft's AskDS blog of 14 August 2013 ("MD5 signature hash deprecation and your
+# infrastructure"). MD2: no Microsoft page we read; python3-cryptography cannot check it, so such
+# a chain does not verify.
+MD5_UNTIL = datetime.datetime(2009, 3, 1, tzinfo=datetime.timezone.utc)
 
 
 class DigestInfo(core.Sequence):
@@ -59,15 +62,19 @@ class IndirectData(core.Sequence):
 
 
 class Signature:
-    """One signature: who signed, how, when, its kind and, when it does not verify, why."""
+    """One signature: who signed, how, when, its kind and, when the installer or the kernel does
+    not count it, why."""
 
     def __init__(self, signer, kind, digest, issued, timestamp, nested, problem, authority,
-                 end=None):
+                 end=None, kernel_problem=None, date_rule=None):
         self.signer, self.kind, self.digest = signer, kind, digest
         self.issued, self.timestamp, self.nested = issued, timestamp, nested
-        # How the chain ends: a root's role, "authority" (a certificate at hand), "self-signed",
+        # How the chain ends: a root's role, "authority" (a root Windows trusts), "self-signed",
         # "unknown" (an issuer nothing here knows) or "broken".
         self.problem, self.authority, self.end = problem, authority, end
+        self.kernel_problem = kernel_problem
+        # The rule of windows_policy.RULES by which a date makes one of them not count it.
+        self.date_rule = date_rule
 
     def report(self):
         return {"signer": self.signer, "kind": self.kind, "digest": self.digest,
@@ -76,35 +83,50 @@ class Signature:
 
 
 class Trust:
-    """The roots that count as Microsoft's and the authorities whose certificates are at hand."""
+    """Microsoft's roots, each (certificate, role), and the roots Windows trusts for code
+    signing, by subject."""
 
-    def __init__(self, roots=None, authority_files=()):
-        self.roots = MICROSOFT_ROOTS if roots is None else roots
+    def __init__(self, roots, authorities=()):
+        self.roots = roots
         self.authorities = {}
-        for path in authority_files:
-            for certificate in pem_certificates(path):
-                self.authorities.setdefault(certificate.subject.hashable, certificate)
+        for certificate in authorities:
+            self.authorities.setdefault(certificate.subject.hashable, []).append(certificate)
 
-    def root_of(self, certificate):
-        """The root that issued `certificate`, matched by name and key identifier, or None."""
-        issuer = certificate.issuer.native.get("common_name")
-        key = certificate.authority_key_identifier
-        for root in self.roots:
-            if root["subject"] == issuer and (key is None or key.hex() == root["key_identifier"]):
-                return root
-        return None
+    def roots_named(self, name):
+        """Microsoft's roots whose common name `name` (an issuer) bears: a certificate so
+        issued is Microsoft's only when it verifies under one of their keys."""
+        common = name.native.get("common_name")
+        return [(root, role) for root, role in self.roots
+                if root.subject == name or
+                common is not None and root.subject.native.get("common_name") == common]
+
+    def root_role(self, certificate):
+        """The role of the Microsoft root that `certificate` is (a signature may carry it)."""
+        return next((role for root, role in self.roots if same_key(root, certificate) and
+                     root.subject == certificate.subject), None)
 
 
 def trust_from(roots_file=None, extra_authorities=None):
-    """The trust the check uses: Microsoft's roots (or a JSON list of roots of the same shape),
-    Debian's certificate authorities, and a PEM file of more where given."""
-    roots = None
-    if roots_file:
-        with open(roots_file) as file:
-            roots = json.load(file)
-    files = [path for path in (SYSTEM_AUTHORITIES, extra_authorities) if path and
-             os.path.exists(path)]
-    return Trust(roots, files)
+    """The trust the check uses: Microsoft's roots (or a PEM file of roots of the same form),
+    the roots Windows trusts for code signing, and a PEM file of more where given."""
+    authorities = pem_certificates(WINDOWS_ROOTS)
+    if extra_authorities and os.path.exists(extra_authorities):
+        authorities += pem_certificates(extra_authorities)
+    return Trust(pem_roots(roots_file or MICROSOFT_ROOTS), authorities)
+
+
+def pem_roots(path):
+    """(certificate, role) of each certificate of a PEM file, its role "cross-signing" where
+    the text before it has a line "# role: cross-signing", else "signing"."""
+    with open(path, "rb") as file:
+        blocks = file.read().split(b"-----END CERTIFICATE-----")[:-1]
+    roots = []
+    for block in blocks:
+        role = CROSS_SIGNING if b"# role: cross-signing" in block else MICROSOFT_SIGNING
+        _, _, der = pem.unarmor(block[block.index(b"-----BEGIN"):] +
+                                b"-----END CERTIFICATE-----\n")
+        roots.append((x509.Certificate.load(der), role))
+    return roots
 
 
 def pem_certificates(path):
@@ -114,6 +136,10 @@ def pem_certificates(path):
         return [x509.Certificate.load(data)]
     return [x509.Certificate.load(der) for kind, _, der in pem.unarmor(data, multiple=True)
             if kind == "CERTIFICATE"]
+
+
+def same_key(one, other):
+    return one.public_key.dump() == other.public_key.dump()
 
 
 def date_text(moment):
@@ -144,36 +170,45 @@ def signed_content(signed_data):
     return [encoded[contents_start:end], encoded[inner:end]]
 
 
-def rsa_verifies(public_key, signature, hash_name, message):
-    """Whether `signature` is the RSA PKCS#1 v1.5 signature of `message` under `public_key`."""
-    if public_key.algorithm != "rsa" or hash_name not in hashlib.algorithms_available:
-        return False
-    key = public_key["public_key"].parsed
-    modulus, exponent = key["modulus"].native, key["public_exponent"].native
-    size = (modulus.bit_length() + 7) // 8
-    value = int.from_bytes(signature, "big")
-    if value >= modulus:
-        return False
-    block = pow(value, exponent, modulus).to_bytes(size, "big")
-    separator = block.find(b"\0", 2)
-    if block[:2] != b"\0\1" or separator < 10 or set(block[2:separator]) != {0xFF}:
+def verifies(public_key, signature, hash_name, message):
+    """Whether `signature` is the RSA (PKCS#1 v1.5) or ECDSA signature of `message` under
+    `public_key` (asn1crypto's PublicKeyInfo), the two Windows accepts."""
+    if hash_name not in HASHES:
         return False
     try:
-        info = algos.DigestInfo.load(block[separator + 1:])
-        return (info["digest_algorithm"]["algorithm"].native == hash_name and
-                info["digest"].native == hashlib.new(hash_name, message).digest())
-    except ValueError:
+        key = serialization.load_der_public_key(public_key.dump())
+        if isinstance(key, rsa.RSAPublicKey):
+            key.verify(signature, message, padding.PKCS1v15(), HASHES[hash_name]())
+        elif isinstance(key, ec.EllipticCurvePublicKey):
+            key.verify(signature, message, ec.ECDSA(HASHES[hash_name]()))
+        else:
+            return False
+    except (InvalidSignature, UnsupportedAlgorithm, ValueError):
         return False
+    return True
 
 
-def certificate_signed_by(certificate, issuer):
-    algorithm = certificate["signature_algorithm"]
+def signing_problem(certificate, issuer):
+    """Why `certificate` is not signed by `issuer`'s key, or None."""
     try:
-        hash_name = algorithm.hash_algo
+        hash_name = certificate["signature_algorithm"].hash_algo
     except ValueError:
-        return False
-    return rsa_verifies(issuer.public_key, certificate["signature_value"].native, hash_name,
-                        certificate["tbs_certificate"].dump())
+        hash_name = None
+    if not verifies(issuer.public_key, certificate["signature_value"].native, hash_name,
+                    certificate["tbs_certificate"].dump()):
+        return f"the certificate of {common_name(certificate)} is not signed by " \
+            f"{common_name(issuer)}"
+    return None
+
+
+def md5_problem(chain, moment):
+    """Why Windows refuses a chain of its root program for the MD5 signatures of its
+    `chain` (each certificate below the root), for a signature time-stamped at `moment`."""
+    weak = [c for c in chain if c["signature_algorithm"].hash_algo == "md5"]
+    if weak and not (moment and moment < MD5_UNTIL):
+        return (f"the certificate of {common_name(weak[0])} is signed with MD5, which Windows "
+                "refuses in a code signing chain for signatures made after February 2009")
+    return None
 
 
 def signer_certificate(signer_info, certificates):
@@ -188,39 +223,47 @@ def signer_certificate(signer_info, certificates):
     return None
 
 
-def chain_end(leaf, certificates, trust):
-    """(kind of the chain's end, its name, problem or None): walks from the leaf to a root, a
-    self-signed certificate or an authority, verifying each certificate by the next."""
-    current, seen = leaf, set()
-    while id(current) not in seen:
-        seen.add(id(current))
-        root = trust.root_of(current)
-        if root is not None:
-            return root["role"], root["subject"], None
+def chain_end(leaf, certificates, trust, moment):
+    """(kind of the chain's end, its name, problem or None, the certificate that the end
+    issued): walks from the leaf to a root, a self-signed certificate or an authority,
+    verifying each certificate by the next."""
+    current, chain = leaf, []
+    while not any(c is current for c in chain):
+        chain.append(current)
+        role = trust.root_role(current)
+        if role is not None:
+            return role, common_name(current), None, current
         issuer_name = current.issuer.native.get("common_name", current.issuer.human_friendly)
+        named = trust.roots_named(current.issuer)
+        if named:
+            # MD5 is not held against Microsoft's own chains: whether Windows refuses the MD5
+            # certificates of its 1997 root's WHQL chains is not confirmed.
+            role = next((role for root, role in named
+                         if signing_problem(current, root) is None), None)
+            return (role or "broken", issuer_name, None if role else (
+                f"its chain names {issuer_name} but does not verify under that root's key: "
+                "the signature is forged or damaged"), current)
         if current.issuer == current.subject:
-            problem = None if certificate_signed_by(current, current) else (
+            # A root Windows trusts that the signature carries along is still that authority.
+            if any(same_key(known, current)
+                   for known in trust.authorities.get(current.subject.hashable, [])):
+                return "authority", issuer_name, md5_problem(chain[:-1], moment), current
+            problem = signing_problem(current, current) and (
                 f"the self-signed certificate {issuer_name} does not verify")
-            # A commercial root the signature carries along is still that authority.
-            carried = trust.authorities.get(current.subject.hashable)
-            if carried is not None and carried.public_key.dump() == current.public_key.dump():
-                return "authority", issuer_name, problem
-            return SELF_SIGNED, issuer_name, problem
-        issuer = next((c for c in certificates if c.subject == current.issuer and
-                       (current.authority_key_identifier is None or c.key_identifier is None or
-                        c.key_identifier == current.authority_key_identifier)), None)
-        known = trust.authorities.get(current.issuer.hashable)
-        issuer = issuer or known
+            return SELF_SIGNED, issuer_name, problem, current
+        carried = [c for c in certificates if c.subject == current.issuer and
+                   (current.authority_key_identifier is None or c.key_identifier is None or
+                    c.key_identifier == current.authority_key_identifier)]
+        known = trust.authorities.get(current.issuer.hashable, [])
+        if not carried and not known:
+            return "unknown", issuer_name, None, current
+        issuer = next((c for c in carried + known if signing_problem(current, c) is None), None)
         if issuer is None:
-            return "unknown", issuer_name, None
-        if not certificate_signed_by(current, issuer):
-            return "broken", issuer_name, (
-                f"the certificate of {current.subject.native.get('common_name')} is not signed "
-                f"by {issuer_name}")
-        if issuer is known:
-            return "authority", issuer_name, None
+            return "broken", issuer_name, signing_problem(current, (carried + known)[0]), current
+        if not any(c is issuer for c in carried):
+            return "authority", issuer_name, md5_problem(chain, moment), current
         current = issuer
-    return "broken", "", "its certificates issue one another in a loop"
+    return "broken", "", "its certificates issue one another in a loop", current
 
 
 def kind_of(leaf, end):
@@ -256,11 +299,11 @@ def time_stamp(signer_info):
     return None
 
 
-def verification_problem(signed_data, signer_info, certificate):
-    """Why the signature does not verify over its content and attributes, or None."""
+def verification_problem(contents, signer_info, certificate):
+    """Why the signature does not verify over its content (any of `contents`, the ways it may
+    have been hashed) and attributes, or None."""
     hash_name = signer_info["digest_algorithm"]["algorithm"].native
-    contents = signed_content(signed_data)
-    if hash_name not in hashlib.algorithms_available:
+    if hash_name not in HASHES:
         return f"its digest algorithm {hash_name} is not one this check knows"
     attributes = signer_info["signed_attrs"]
     signature = signer_info["signature"].native
@@ -270,56 +313,87 @@ def verification_problem(signed_data, signer_info, certificate):
                               for content in contents):
             return "the signed content does not match its digest: it was altered after signing"
         signed = b"\x31" + attributes.dump()[1:]
-        if not rsa_verifies(certificate.public_key, signature, hash_name, signed):
+        if not verifies(certificate.public_key, signature, hash_name, signed):
             return (f"the signature of {common_name(certificate)} over its attributes does not "
                     "verify")
         return None
-    if not any(rsa_verifies(certificate.public_key, signature, hash_name, content)
+    if not any(verifies(certificate.public_key, signature, hash_name, content)
                for content in contents):
         return f"the signature of {common_name(certificate)} does not verify"
     return None
+
+
+def date_problems(leaf, stamp, end, last_link):
+    """(why the installer does not count the signature, why the kernel does not, the rule) for
+    the dates alone: a time stamp outside the certificate's validity counts for neither; the
+    installer needs the certificate valid now or at its time stamp, and now if it carries the
+    lifetime signing usage; the kernel does not check the certificate's dates, but refuses a
+    cross-signed signature made after its cross-certificate (`last_link`) expired."""
+    not_before, not_after = leaf.not_valid_before, leaf.not_valid_after
+    span = f"valid {date_text(not_before)} to {date_text(not_after)}"
+    if stamp and not not_before <= stamp <= not_after:
+        text = (f"it was time-stamped {date_text(stamp)}, when its certificate ({span}) was "
+                "not valid")
+        return text, text, "time-stamp"
+    kernel = None
+    made = stamp or not_before
+    if end == CROSS_SIGNING and made > last_link.not_valid_after:
+        kernel = (f"it was made {date_text(made)}, after its cross-certificate expired "
+                  f"({date_text(last_link.not_valid_after)}): the kernel does not load it")
+    now = datetime.datetime.now(datetime.timezone.utc)
+    usages = {usage.dotted for usage in leaf.extended_key_usage_value or []}
+    if LIFETIME_SIGNING_USAGE in usages and not not_before <= now <= not_after:
+        return (f"its certificate ({span}) carries the lifetime signing usage: the installer "
+                "counts the signature only while the certificate is valid, time stamp or not",
+                kernel, "lifetime-signing")
+    if not stamp and not not_before <= now <= not_after:
+        return (f"its certificate ({span}) is not valid now and it has no time stamp: the "
+                "installer calls it invalid; the kernel does not check the dates",
+                kernel, "installer-dates")
+    return None, kernel, "cross-certificate-expired" if kernel else None
 
 
 def common_name(certificate):
     return certificate.subject.native.get("common_name", certificate.subject.human_friendly)
 
 
-def read_one(signed_data, signer_info, trust, nested, content_problem):
+def read_one(signed_data, signer_info, trust, nested, content_problem, outer):
     certificates = [choice.chosen for choice in signed_data["certificates"] or []
                     if choice.name == "certificate"]
     hash_name = signer_info["digest_algorithm"]["algorithm"].native
     stamp = time_stamp(signer_info)
     leaf = signer_certificate(signer_info, certificates)
     if leaf is None:
-        return Signature("", VENDOR, hash_name, None, stamp, nested,
-                         "the signer's certificate is not in the signature", "")
-    end, authority, problem = chain_end(leaf, certificates, trust)
-    problem = problem or verification_problem(signed_data, signer_info, leaf) or content_problem
-    moment = stamp or datetime.datetime.now(datetime.timezone.utc)
-    validity = leaf["tbs_certificate"]["validity"]
-    if problem is None and not (validity["not_before"].native <= moment <=
-                                validity["not_after"].native):
-        problem = ("its certificate was not valid at its time stamp" if stamp else
-                   f"its certificate expired on {date_text(validity['not_after'].native)} and "
-                   "it has no time stamp")
-    return Signature(common_name(leaf), kind_of(leaf, end), hash_name,
-                     leaf.not_valid_before, stamp, nested, problem, authority, end)
+        problem = "the signer's certificate is not in the signature"
+        return Signature("", VENDOR, hash_name, None, stamp, nested, problem, "",
+                         kernel_problem=problem)
+    end, authority, problem, last_link = chain_end(leaf, certificates, trust, stamp)
+    problem = problem or verification_problem(signed_content(signed_data) + outer, signer_info,
+                                              leaf) or content_problem
+    installer, kernel, rule = date_problems(leaf, stamp, end, last_link)
+    return Signature(common_name(leaf), kind_of(leaf, end), hash_name, leaf.not_valid_before,
+                     stamp, nested, problem or installer, authority, end, problem or kernel,
+                     rule)
 
 
-def read_signatures(signed_data, trust, content_check=None, nested=False):
-    """Every signature of a SignedData, primary first, then those nested in it.
+def read_signatures(signed_data, trust, content_check=None, nested=False, outer=()):
+    """Every signature of a SignedData, primary first, then those nested in it, whose digest may
+    cover the content of the signature they are nested in (`outer`, its ways of hashing).
     `content_check(signed_data)` says why the signed content is not the file's, or None."""
     signatures = []
     content_problem = content_check(signed_data) if content_check else None
+    outer = list(outer)
     for signer_info in signed_data["signer_infos"]:
-        signatures.append(read_one(signed_data, signer_info, trust, nested, content_problem))
+        signatures.append(read_one(signed_data, signer_info, trust, nested, content_problem,
+                                   outer))
         for attribute in signer_info["unsigned_attrs"] or []:
             if attribute["type"].dotted != NESTED_SIGNATURE:
                 continue
             for value in attribute["values"]:
                 try:
                     inner = cms.ContentInfo.load(value.dump())["content"]
-                    signatures += read_signatures(inner, trust, content_check, True)
+                    signatures += read_signatures(inner, trust, content_check, True,
+                                                  signed_content(signed_data) + outer)
                 except (ValueError, TypeError, KeyError):
                     continue
     return signatures

@@ -22,6 +22,10 @@ SHA2_SUPPORT = "https://support.microsoft.com/help/4472027"
 SIGNING_ISSUES = DOCS + "install/appendix-4--driver-signing-issues"
 SIGNTOOL = DOCS + "devtest/signtool"
 OSATTR = DOCS + "install/creating-a-catalog-file-for-a-non-pnp-driver-package"
+AUTHENTICODE_PE = ("https://download.microsoft.com/download/9/c/5/9c5b2167-8017-4bae-9fde-"
+                   "d599bac8184a/Authenticode_PE.docx")
+LIFETIME_FLAG = ("https://learn.microsoft.com/en-us/windows/win32/api/wintrust/"
+                 "ns-wintrust-wintrust_data")
 CROSS_DEPRECATION = (DOCS + "install/deprecation-of-software-publisher-certificates-and-"
                      "commercial-release-certificates")
 
@@ -75,6 +79,20 @@ RULES = {
                     "end-entity certificate issued before 29 July 2015", SIGNING_POLICY),
     "time-stamp": ("a signature whose certificate has expired keeps working only when it was "
                    "time-stamped while the certificate was valid", CROSS_DEPRECATION),
+    # The dates, as the installer (WinVerifyTrust) and kernel code integrity each read them.
+    "installer-dates": ("the installer counts a signature only while its certificate is valid, "
+                        "or when a time stamp shows it was made while the certificate was valid; "
+                        "kernel code integrity does not check the certificate's dates (not "
+                        "confirmed by Microsoft: no page we read says either way), so such a "
+                        "driver still loads where its kind of signature does",
+                        AUTHENTICODE_PE + " " + CROSS_DEPRECATION),
+    "lifetime-signing": ("a certificate with the lifetime signing usage (1.3.6.1.4.1.311.10.3.13) "
+                         "makes the installer count the signature only while the certificate is "
+                         "valid, time stamp or not; what the kernel does with it is not "
+                         "confirmed: taken as loading", AUTHENTICODE_PE + " " + LIFETIME_FLAG),
+    "cross-certificate-expired": ("a kernel driver signed after the cross-certificate of its "
+                                  "authority expired does not load, run or install",
+                                  CROSS_DEPRECATION),
     "nested": ("nested signatures are read by Windows 8 and later (signtool /ms); not "
                "confirmed for Vista and 7, where only the primary counts here", SIGNTOOL),
     "sha2-7": ("7 needs its SHA-2 code signing update for SHA-256 signatures (without it, "
@@ -88,15 +106,16 @@ RULES = {
 }
 
 
-def counts(signature, windows):
-    """Whether Windows reads the signature at all (rules time-stamp, in the signature's own
-    check, and nested)."""
-    return signature.problem is None and (not signature.nested or windows.version >= (6, 2))
+def counts(signature, windows, kernel=False):
+    """Whether the installer, or the kernel, reads the signature at all (the date rules, in the
+    signature's own check, and nested)."""
+    problem = signature.kernel_problem if kernel else signature.problem
+    return problem is None and (not signature.nested or windows.version >= (6, 2))
 
 
 def kernel_accepts(signature, windows):
     """Whether the kernel of 64-bit (or Secure Boot) Windows loads a driver so signed."""
-    if not counts(signature, windows):
+    if not counts(signature, windows, kernel=True):
         return False
     if signature.kind == WHQL:
         return True
@@ -131,12 +150,16 @@ def enforces_kernel_signing(folder, windows):
 
 def failure_rule(signatures, folder, windows):
     """The rule by which the kernel refuses a driver carrying `signatures`."""
-    if any(s.kind == ATTESTATION and s.problem is None for s in signatures):
+    dated = [s.date_rule for s in signatures if s.kernel_problem and s.date_rule and
+             s.kind in (WHQL, ATTESTATION, CROSS_SIGNED)]
+    if dated:
+        return dated[0]
+    if any(s.kind == ATTESTATION and s.kernel_problem is None for s in signatures):
         return "attestation"
-    if windows.secure_boot_1607 and any(s.kind == CROSS_SIGNED and s.problem is None
+    if windows.secure_boot_1607 and any(s.kind == CROSS_SIGNED and s.kernel_problem is None
                                         for s in signatures):
         return "kernel-1607"
-    if any(s.nested and s.problem is None and kernel_accepts(s, WINDOWS["10"])
+    if any(s.nested and s.kernel_problem is None and kernel_accepts(s, WINDOWS["10"])
            for s in signatures):
         return "nested"
     return "kernel-64" if folder in SIXTY_FOUR_BIT else "kernel-secure-boot"
@@ -153,7 +176,7 @@ def kernel_failure(kernel_files, catalog_signatures, folder, windows):
         accepted = [s for s in signatures if kernel_accepts(s, windows)]
         if folder not in SIXTY_FOUR_BIT and not windows.secure_boot_1607:
             # Rule kernel-secure-boot: 32-bit 8 and 8.1 trust "standard roots".
-            accepted += [s for s in signatures if counts(s, windows) and
+            accepted += [s for s in signatures if counts(s, windows, kernel=True) and
                          s.kind not in (SELF_SIGNED, ATTESTATION)]
         if not accepted:
             return name, "boot-start" if boot_64 else failure_rule(signatures, folder, windows)
@@ -165,6 +188,10 @@ def installer_rule(verdict, signatures, windows):
         return "microsoft" if verdict == INSTALLS else "logo"
     if verdict == WARNS and any(s.kind == ATTESTATION and s.problem is None for s in signatures):
         return "attestation"
+    dated = [s.date_rule for s in signatures if s.problem and s.date_rule and
+             s.kind != SELF_SIGNED]
+    if verdict == WARNS and dated:
+        return dated[0]
     return {INSTALLS: "microsoft", ASKS: "publisher", WARNS: "invalid"}[verdict]
 
 

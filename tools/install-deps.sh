@@ -14,8 +14,11 @@ packages=(
   cmake make g++ g++-mingw-w64-i686 binutils-mingw-w64-i686 mingw-w64-tools
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
   googletest wine wine32:i386 wine64 xvfb x11-utils xdotool xauth imagemagick icoutils
-  fonts-liberation fonts-wine locales python3 python3-pefile python3-asn1crypto osslsigncode
+  fonts-liberation fonts-wine locales python3 python3-pefile python3-asn1crypto python3-cryptography osslsigncode
   xorriso openssl
+  # Signing with a key on a token (the engine osslsigncode and openssl use, p11tool to read a
+  # certificate there), and the tests' own token.
+  libengine-pkcs11-openssl gnutls-bin softhsm2 opensc
   clang-14 libclang-rt-14-dev llvm-14 cppcheck clang-format-14
   # Stand-ins for the Japanese, Chinese and Korean dialog fonts (MS Gothic, NSimSun, MingLiU,
   # GulimChe), monospaced as they are; the test prefixes name them as replacements.

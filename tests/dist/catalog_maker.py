@@ -14,7 +14,7 @@ Usage:
       # still gives the placeholders: read a real catalog's bytes from the package)
   authorities = Authorities(folder)   # roots of our own that stand for Microsoft's, and a
   authorities.signer("whql")          # (cert, key, chain) of each kind of signature
-  authorities.roots                   # the JSON file naming them, for the check's --roots
+  authorities.roots                   # the PEM file of them, for the check's --roots
 The check reads catalogs with medium/catalog.py's Catalog(path, trust).
 
 The catalog is shaped like those of signed releases: PKCS#7 SignedData around a certificate
@@ -23,7 +23,6 @@ in UTF-16LE, with the member's file name and an SpcIndirectDataContent holding t
 file (a program or driver) is hashed as Authenticode hashes it, anything else over the whole
 file. osslsigncode `verify -catalog` reads the PE members of such a catalog."""
 import hashlib
-import json
 import os
 import pathlib
 import subprocess
@@ -198,16 +197,38 @@ def with_signer_infos(signed, change):
     return der(0x30, content_type + der(0xA0, der(0x30, body)))
 
 
-def nest(outer, inner):
-    """`outer` with `inner` nested in its signer info (unsigned attribute 1.3.6.1.4.1.311.2.4.1),
-    as signtool /as appends a signature."""
-    nested_type = bytes.fromhex("060a2b060104018237020401")
-
+def nest(outer, inner, attribute_type="060a2b060104018237020401"):
+    """`outer` with `inner` nested in its signer info (unsigned attribute 1.3.6.1.4.1.311.2.4.1,
+    as signtool /as appends a signature, or the attribute type given as DER hex)."""
     def append(infos):
         _, start, end = der_element(infos, 0)
-        attribute = der(0x30, nested_type + der(0x31, inner))
+        attribute = der(0x30, bytes.fromhex(attribute_type) + der(0x31, inner))
         return der(0x30, infos[start:end] + der(0xA1, attribute))
     return with_signer_infos(outer, append)
+
+
+def counter_signed(signed, when):
+    """`signed` with a legacy time stamp (counter-signature) that only says when (UTCTime)."""
+    sha1 = der(0x30, bytes.fromhex("06052b0e03021a"))
+    time = der(0x30, bytes.fromhex("06092a864886f70d010905") + der(0x31, der(0x17, when.encode())))
+    info = der(0x30, der(0x02, b"\1") + der(0x30, der(0x30, b"") + der(0x02, b"\1")) + sha1 +
+               der(0xA0, time) + sha1 + der(0x04, b"\0"))
+    return nest(signed, info, "06092a864886f70d010906")
+
+
+def without_message_digest(signed, key):
+    """`signed` with its signer's attributes re-signed without the message digest attribute."""
+    def change(infos):
+        _, start, end = der_element(infos, 0)
+        version, sid, digest, attributes, signature_algorithm, _ = children(infos, start, end)
+        _, start, end = der_element(attributes, 0)
+        kept = b"".join(attribute for attribute in children(attributes, start, end)
+                        if bytes.fromhex("06092a864886f70d010904") not in attribute)
+        signature = subprocess.run(["openssl", "dgst", "-sha1", "-sign", key],
+                                   input=der(0x31, kept), capture_output=True, check=True).stdout
+        return der(0x30, version + sid + digest + der(0xA0, kept) + signature_algorithm +
+                   der(0x04, signature))
+    return with_signer_infos(signed, change)
 
 
 def as_pkcs7(signed, trust_list):
@@ -228,11 +249,12 @@ def as_pkcs7(signed, trust_list):
 
 
 def write_catalog(path, member_paths, signer_cert, signer_key, algorithm="sha1", form="pkcs7",
-                  chain=None, unsigned=False, nested=None, os_attr=None):
+                  chain=None, unsigned=False, nested=None, os_attr=None, nested_detached=False):
     """Writes a catalog listing `member_paths` to `path`, signed with the PEM certificate and
     key. `form` "cms" leaves the list in an octet string, as CMS has it; `chain` adds a PEM
     file's certificates; `unsigned` leaves no signer; `nested`, a (certificate, key, chain),
-    nests a second signature over the whole list in the first."""
+    nests a second signature over the whole list in the first (`nested_detached`: without the
+    list in it)."""
     with tempfile.TemporaryDirectory(prefix="qb7-catalog-") as scratch:
         config = os.path.join(scratch, "list.cnf")
         trust_list = os.path.join(scratch, "list.der")
@@ -253,30 +275,33 @@ def write_catalog(path, member_paths, signer_cert, signer_key, algorithm="sha1",
         if nested:
             second = os.path.join(scratch, "nested.der")
             # Over the list's whole encoding, as real nested signatures are.
-            sign(trust_list, second, nested[0], nested[1], "sha256", nested[2])
-            with open(second, "rb") as file:
-                signed = nest(signed, as_pkcs7(file.read(), trust_list_der))
+            sign(trust_list, second, nested[0], nested[1], "sha256", nested[2],
+                 detached=nested_detached)
+            inner = pathlib.Path(second).read_bytes()
+            signed = nest(signed, inner if nested_detached else as_pkcs7(inner, trust_list_der))
         if unsigned:
             signed = with_signer_infos(signed, lambda infos: b"")
         with open(path, "wb") as file:
             file.write(signed)
 
 
-def sign(content, path, cert, key, algorithm, chain):
-    openssl("cms", "-sign", "-binary", "-nodetach", "-nosmimecap", "-in", content,
+def sign(content, path, cert, key, algorithm, chain, detached=False):
+    openssl("cms", "-sign", "-binary", *([] if detached else ["-nodetach"]), "-nosmimecap",
+            "-in", content,
             "-econtent_type", CERTIFICATE_TRUST_LIST, "-md", algorithm, "-signer", cert,
             "-inkey", key, *(["-certfile", chain] if chain else []), "-outform", "DER",
             "-out", path)
 
 
 WHQL_USAGES = "codeSigning,1.3.6.1.4.1.311.10.3.5"
+EXPIRED_IN_2015 = ("-startdate", "20140101000000Z", "-enddate", "20150101000000Z")
 PUBLISHER = "Microsoft Windows Hardware Compatibility Publisher"
 
 
 class Authorities:
     """Certificate authorities of our own: a root that stands for Microsoft's signing roots, one
-    for the Code Verification Root, a commercial root cross-certified by it, and the signers
-    of each kind they issue."""
+    for the Code Verification Root, a commercial root cross-certified by it (twice: once until
+    2015), a forged root copying the first's name and key, and the signers of each kind."""
 
     def __init__(self, folder):
         self.folder = folder
@@ -287,14 +312,16 @@ class Authorities:
         self.issue(self.verification, "cross", "QB7 Test Commercial Root", self.cross,
                    "basicConstraints=critical,CA:TRUE\nkeyUsage=critical,keyCertSign\n",
                    key=self.commercial[1])
-        self.roots = self.path("roots.json")
+        self.cross_expired = self.issue(
+            self.verification, "cross-2015", "QB7 Test Commercial Root",
+            self.path("cross-2015.pem"), "basicConstraints=critical,CA:TRUE\n",
+            key=self.commercial[1], dates=EXPIRED_IN_2015)[0]
+        self.forged = self.authority("forged root", "QB7 Test Microsoft Root",
+                                     "subjectKeyIdentifier=" + key_identifier(self.root[0]))
+        self.roots = self.path("roots.pem")
         with open(self.roots, "w") as file:
-            json.dump([{"subject": name, "key_identifier": key_identifier(cert), "role": role,
-                        "source": "the tests' own"}
-                       for (cert, _), name, role in (
-                           (self.root, "QB7 Test Microsoft Root", "signing"),
-                           (self.verification, "QB7 Test Code Verification Root",
-                            "cross-signing"))], file)
+            for (cert, _), role in ((self.root, "signing"), (self.verification, "cross-signing")):
+                file.write(f"# role: {role}\n" + pathlib.Path(cert).read_text())
 
     def path(self, name):
         return os.path.join(self.folder, name)
@@ -330,23 +357,31 @@ class Authorities:
         return out, key
 
     def signer(self, kind):
-        """(certificate, key, chain or None) of a signer of `kind`: whql, attestation,
-        cross-signed-2014 (issued before 29 July 2015), cross-signed-expired (in 2014),
-        cross-signed, vendor, self-signed."""
+        """(certificate, key, chain or None) of a signer of `kind`: whql, whql-ecdsa, attestation,
+        forged-whql, cross-signed-2014 (issued before 29 July 2015), cross-signed-expired (in
+        2014), lifetime (so, with the lifetime signing usage), cross-expired, cross-signed, vendor,
+        vendor-md5 (its certificate signed with MD5), self-signed."""
         usage = "keyUsage=critical,digitalSignature\nextendedKeyUsage="
-        if kind in ("whql", "attestation"):
+        if kind == "whql-ecdsa":
+            openssl("genpkey", "-algorithm", "EC", "-pkeyopt", "ec_paramgen_curve:P-256",
+                    "-out", self.path(kind + ".key"))
+        if kind in ("whql", "attestation", "forged-whql", "whql-ecdsa"):
             usages = WHQL_USAGES + (",1.3.6.1.4.1.311.10.3.5.1" if kind == "attestation" else "")
-            return self.issue(self.root, kind, PUBLISHER, self.path(kind + ".pem"),
-                              usage + usages + "\n") + (None,)
+            return self.issue(self.forged if kind == "forged-whql" else self.root, kind,
+                              PUBLISHER, self.path(kind + ".pem"), usage + usages + "\n") + (None,)
         if kind == "self-signed":
             return self.authority(kind, "WDKTestCert qb7", "extendedKeyUsage=codeSigning") + (None,)
         dates = {"cross-signed-2014": ("-startdate", "20140101000000Z", "-enddate",
                                        "20991231000000Z"),
-                 "cross-signed-expired": ("-startdate", "20140101000000Z", "-enddate",
-                                          "20150101000000Z")}.get(kind, ("-days", "30"))
+                 "cross-signed-expired": EXPIRED_IN_2015, "lifetime": EXPIRED_IN_2015,
+                 "vendor-md5": ("-days", "30", "-md", "md5")}
         cert, key = self.issue(self.commercial, kind, "QB7 Test Vendor", self.path(kind + ".pem"),
-                               usage + "codeSigning\n", dates=dates)
-        return cert, key, (self.cross if kind.startswith("cross-signed") else None)
+                               usage + "codeSigning" + (",1.3.6.1.4.1.311.10.3.13" if kind ==
+                                                         "lifetime" else "") + "\n",
+                               dates=dates.get(kind, ("-days", "30")))
+        chain = {"vendor": None, "vendor-md5": None, "cross-expired": self.cross_expired}.get(
+            kind, self.cross)
+        return cert, key, chain
 
 
 

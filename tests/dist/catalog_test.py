@@ -17,7 +17,8 @@ import unittest
 
 from asn1crypto import pem
 
-from catalog_maker import Authorities, sign_program, write_catalog
+from catalog_maker import (Authorities, counter_signed, sign_program, without_message_digest,
+                           write_catalog)
 from driver_package import CO_INSTALLER, edit_inf, write_package
 from medium_test import Signer, read
 
@@ -108,6 +109,16 @@ def flipped_byte(where):
     return change
 
 
+def rewritten(change):
+    """Rewrites the catalog as `change(its bytes, (certificate, key))` returns it."""
+    def then(package, signer):
+        path = os.path.join(package, "Driver", "Vista_64", CATALOG)
+        changed = change(read(path), signer)
+        with open(path, "wb") as file:
+            file.write(changed)
+    return then
+
+
 def certificate_end(data, signer):
     _, _, certificate = pem.unarmor(read(signer[0]))
     return data.index(certificate) + len(certificate)
@@ -118,6 +129,7 @@ def certificate_end(data, signer):
 # 7, 8, 8.1, 10 and 11 do.
 SIGNATURE_ROWS = [
     ("Whql", ("whql", {"os_attr": "2:6.1,2:10.0"}), None, ["whql"], ALL),
+    ("WhqlEcdsa", ("whql-ecdsa", {"algorithm": "sha256"}), None, ["whql"], ALL),
     ("Attestation", ("attestation", {}), None, ["attestation"],
      ("fails",) * 4 + ("installs",) * 2),
     ("CrossSignedBeforeJuly2015", ("cross-signed-2014", {}), None, ["cross-signed"],
@@ -125,6 +137,7 @@ SIGNATURE_ROWS = [
     ("CrossSignedAfterJuly2015", ("cross-signed", {}), None, ["cross-signed"],
      ("asks",) * 4 + ("fails",) * 2),
     ("Vendor", ("vendor", {}), None, ["vendor"], FAIL),
+    ("VendorCertificateSignedWithMd5", ("vendor-md5", {}), None, [None], FAIL),
     ("SelfSigned", ("self-signed", {}), None, ["self-signed"], FAIL),
     ("Unsigned", ("whql", {"unsigned": True}), None, [], FAIL),
     ("NestedWhqlInCrossSigned", ("cross-signed", {"nested": "whql"}), None,
@@ -139,7 +152,17 @@ SIGNATURE_ROWS = [
      [None], FAIL),
     ("BootStartSignedInCatalogOnly", ("whql", {"boot": True}), None, ["whql"], FAIL),
     ("BootStartSignedEmbedded", ("whql", {"boot": True}), "whql", ["whql"], ALL),
-    ("ExpiredWithoutTimeStamp", ("cross-signed-expired", {}), None, [None], FAIL),
+    ("ExpiredWithoutTimeStamp", ("cross-signed-expired", {}), None, [None], ("warns",) * 6),
+    ("ForgedMicrosoftRoot", ("forged-whql", {}), None, [None], FAIL),
+    ("NestedWithoutContent", ("cross-signed", {"nested": "whql", "nested_detached": True}), None,
+     ["cross-signed", "whql"], ("asks",) * 2 + ("installs",) * 4),
+    ("WithoutMessageDigest", ("whql", {"then": rewritten(
+        lambda data, signer: without_message_digest(data, signer[1]))}), None, [None], FAIL),
+    ("TimeStampedBeforeCertificate", ("cross-signed-2014", {"then": rewritten(
+        lambda data, _: counter_signed(data, "130601000000Z"))}), None, [None], FAIL),
+    ("LifetimeSigningExpired", ("lifetime", {"then": rewritten(
+        lambda data, _: counter_signed(data, "140601000000Z"))}), None, [None], ("warns",) * 6),
+    ("CrossCertificateExpiredBeforeSigning", ("cross-expired", {}), None, ["cross-signed"], FAIL),
 ]
 
 

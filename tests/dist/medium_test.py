@@ -11,6 +11,7 @@ import hashlib
 import itertools
 import json
 import os
+import pathlib
 import shutil
 import subprocess
 import sys
@@ -19,7 +20,6 @@ import time
 import unittest
 import zipfile
 
-from catalog_maker import key_identifier
 from driver_package import edit_inf, package_files, write_package
 
 SOURCE = PRODUCT_BUILD = PRODUCT_MACHINE = TEST_BUILD = ""
@@ -37,9 +37,13 @@ MEDIUM_FILES = sorted([
 MEDIUM_OUTPUT = sorted([PROGRAM, ZIP, ISO, "SHA256SUMS"])
 TOOLS = {"xorriso": "xorriso", "osslsigncode": "osslsigncode", "openssl": "openssl",
          "i686-w64-mingw32-gcc": "gcc-mingw-w64-i686",
-         "x86_64-w64-mingw32-gcc": "gcc-mingw-w64-x86-64"}
-UNSET = ("SIGN_CERT", "SIGN_KEY", "SIGN_PKCS12", "SIGN_PASS", "SIGN_URL", "TIMESTAMP_URL",
-         "SIGN_CAFILE", "DRIVER_PACKAGE")
+         "x86_64-w64-mingw32-gcc": "gcc-mingw-w64-x86-64", "softhsm2-util": "softhsm2",
+         "pkcs11-tool": "opensc", "p11tool": "gnutls-bin"}
+UNSET = ("SIGN_CERT", "SIGN_KEY", "SIGN_PKCS12", "SIGN_PKCS11_MODULE", "SIGN_PASS", "SIGN_URL",
+         "TIMESTAMP_URL", "SIGN_CAFILE", "DRIVER_PACKAGE")
+SOFTHSM = "/usr/lib/softhsm/libsofthsm2.so"
+TOKEN_KEY = "pkcs11:token=QB7%20test;object=vendor;type=private"
+TOKEN_CERT = TOKEN_KEY.replace("private", "cert")
 # A package folder name a shell would split or act on.
 PACKAGE_NAME = "vendor's package (v1.0) & $HOME; copy"
 # The tests' own installers for the vendor-shaped package: they record their start where the
@@ -171,20 +175,45 @@ class Signer:
     def path(self, name):
         return os.path.join(self.folder, name)
 
-    def issue(self, name, usage=CODE_SIGNING, dates=("-days", "2")):
+    def issue(self, name, usage=CODE_SIGNING, dates=("-days", "2"), request="vendor.csr"):
         """A certificate for the vendor's key with `usage` and the validity `dates` give."""
         extensions = self.path(name + ".cnf")
         with open(extensions, "w") as file:
             file.write("basicConstraints=CA:FALSE\n" + usage)
         self.openssl("ca", "-batch", "-notext", "-config", "ca.cnf", "-cert", self.ca,
-                     "-keyfile", self.ca_key, "-in", "vendor.csr", "-extfile", extensions,
+                     "-keyfile", self.ca_key, "-in", request, "-extfile", extensions,
                      "-out", self.path(name), *dates)
         return self.path(name)
 
-    def openssl(self, *arguments):
-        made = run(["openssl", *arguments], cwd=self.folder)
+    def openssl(self, *arguments, **environment):
+        self.program("openssl", *arguments, **environment)
+
+    def program(self, tool, *arguments, **environment):
+        made = run([tool, *arguments], cwd=self.folder, env=dict(os.environ, **environment))
         if made.returncode != 0:
-            raise AssertionError(f"openssl {arguments[0]} failed:\n{made.stderr}")
+            raise AssertionError(f"{tool} {arguments[0]} failed:\n{made.stderr}")
+
+    def on_token(self):
+        """The environment that signs with a key made on a SoftHSM token in this folder as
+        never extractable, and the certificate this authority issued for it, also on the
+        token (TOKEN_CERT)."""
+        os.environ["SOFTHSM2_CONF"] = self.path("softhsm2.conf")
+        os.makedirs(self.path("tokens"))
+        with open(self.path("softhsm2.conf"), "w") as file:
+            file.write(f"directories.tokendir = {self.path('tokens')}\n")
+        token = ["--module", SOFTHSM, "--token-label", "QB7 test", "--login", "--pin",
+                 self.PASSWORD, "--id", "01", "--label", "vendor"]
+        self.program("softhsm2-util", "--init-token", "--free", "--label", "QB7 test",
+                     "--so-pin", "12345678", "--pin", self.PASSWORD)
+        self.program("pkcs11-tool", *token, "--keypairgen", "--key-type", "rsa:2048", "--sensitive")
+        self.openssl("req", "-new", "-engine", "pkcs11", "-keyform", "engine", "-key", TOKEN_KEY,
+                     "-passin", "env:SIGN_PASS", "-subj", "/CN=QB7 Token", "-out", "token.csr",
+                     PKCS11_MODULE_PATH=SOFTHSM, SIGN_PASS=self.PASSWORD)
+        self.openssl("x509", "-in", self.issue("token.pem", request="token.csr"),
+                     "-outform", "DER", "-out", "token.der")
+        self.program("pkcs11-tool", *token, "--write-object", "token.der", "--type", "cert")
+        return {"SIGN_PKCS11_MODULE": SOFTHSM, "SIGN_KEY": TOKEN_KEY, "SIGN_PASS": self.PASSWORD,
+                "SIGN_CERT": self.path("token.pem")}
 
     def pem(self, cert=None):
         """The environment that signs with a PEM certificate and key, verified against this
@@ -233,12 +262,11 @@ class DistTest(unittest.TestCase):
         installers = own_installers(self.folder("installers"))
         # The tests' authorities stand for the root that cross-certificates chain to, so that
         # the check takes the package's catalogs for cross-signed ones.
-        self.catalog_roots = getattr(self, "catalog_roots", []) + [{
-            "subject": "QB7 Test CA", "key_identifier": key_identifier(signer.ca),
-            "role": "cross-signing"}]
-        roots = os.path.join(self.scratch, "catalog roots.json")
+        self.catalog_roots = getattr(self, "catalog_roots", "") + "# role: cross-signing\n" + \
+            pathlib.Path(signer.ca).read_text()
+        roots = os.path.join(self.scratch, "catalog roots.pem")
         with open(roots, "w") as file:
-            json.dump(self.catalog_roots, file)
+            file.write(self.catalog_roots)
         os.environ["CATALOG_ROOTS"] = roots
         self.addCleanup(os.environ.pop, "CATALOG_ROOTS", None)
         package = os.path.join(self.folder("packages"), name)
@@ -347,6 +375,7 @@ def refused_rows(test, signer):
         return {"PATH": folder + os.pathsep + os.environ["PATH"]}
     other = Signer(test.folder("other authority"))
     others_package, _ = test.vendor_package(other, "other's package")
+    token = signer.on_token()
     return [
         ("PackageMissing", package + " (gone)", {},
          f"error   {package} (gone): no such folder"),
@@ -403,6 +432,17 @@ def refused_rows(test, signer):
          "{keys}/vendor.pem"),
         ("SignatureNotVerified", others_package, dict(signer.pem(), SIGN_CAFILE=other.ca),
          "signing refused: the signature made with {keys}/vendor.pem does not verify"),
+        ("TokenModuleNotLoading", package, dict(token, SIGN_PKCS11_MODULE=signer.path("none.so")),
+         "signing refused: {keys}/none.so: the PKCS#11 module does not load"),
+        ("TokenNotFound", package, dict(token, SIGN_KEY=TOKEN_KEY.replace("QB7%20", "other")),
+         "signing refused: pkcs11:token=othertest;object=vendor;type=private: no token of"),
+        ("TokenWithoutTheKey", package, dict(token, SIGN_KEY=TOKEN_KEY.replace("=vendor", "=x")),
+         "signing refused: pkcs11:token=QB7%20test;object=x;type=private: the token holds no"),
+        ("TokenPinWrong", package, dict(token, SIGN_PASS="wrong PIN"),
+         f"signing refused: {TOKEN_KEY}: the token refused the PIN in SIGN_PASS; not tried again"),
+        ("TokenKeyOfAnotherCertificate", package, dict(token, SIGN_CERT=signer.cert),
+         f"signing refused: {TOKEN_KEY}: the key does not belong to the certificate in "
+         "{keys}/vendor.pem"),
         ("ImageFails", package,
          xorriso("failing xorriso", "echo 'cannot write the image' >&2; exit 1"),
          "the CD image could not be made: no medium written"),
@@ -435,8 +475,9 @@ class SignedMedium(DistTest):
     def signed_medium(self, **signing):
         out = self.folder("out")
         # SIGN_CAFILE names the program's authority only, not that of the package's catalogs.
-        package, _ = self.vendor_package(self.package_signer)
-        make_dist(PRODUCT_BUILD, out, package, SIGN_CAFILE=self.signer.ca, **signing)
+        # One package for every row: making it costs more than a medium.
+        self.package = getattr(self, "package", None) or self.vendor_package(self.package_signer)[0]
+        make_dist(PRODUCT_BUILD, out, self.package, SIGN_CAFILE=self.signer.ca, **signing)
         with zipfile.ZipFile(os.path.join(out, ZIP)) as archive:
             in_zip = os.path.join(self.folder("zip"), PROGRAM)
             with open(in_zip, "wb") as file:
@@ -446,6 +487,7 @@ class SignedMedium(DistTest):
 
     def test_signature_verifies_in_zip_and_iso(self):
         debian12, unavailable = debian12_osslsigncode()
+        token = self.signer.on_token()
         tools = [("Installed", {}),
                  ("Debian12", {"PATH": f"{debian12}{os.pathsep}{os.environ['PATH']}"})]
         rows = [
@@ -457,12 +499,28 @@ class SignedMedium(DistTest):
                                          "SIGN_CERT": self.signer.issue("revocable.pem", usage=(
                                              Signer.CODE_SIGNING + "crlDistributionPoints="
                                              "URI:http://127.0.0.1:9/qb7.crl\n"))}),
+            ("Token", token),
+            ("TokenCertificateOnToken", dict(token, SIGN_CERT=TOKEN_CERT)),
         ]
+        # One key and one certificate, no time stamp: the same bytes from each make dist.
+        from_token = {}
         for (name, signing), (tool, path) in itertools.product(rows, tools):
             with self.subTest(f"{name}{tool}"):
                 if path and not debian12:
                     self.skipTest(f"Debian 12's osslsigncode 2.5: {unavailable}")
-                for program in self.signed_medium(**signing, **path):
+                programs = self.signed_medium(**signing, **path)
+                if "SIGN_PKCS11_MODULE" in signing:
+                    shipped = from_token.setdefault(tool, read(programs[0]))
+                    self.assertTrue(read(programs[0]) == shipped, "signed again, other bytes")
+                # The published signature on the unsigned program gives the shipped one.
+                signature, rebuilt = programs[0] + ".sig", os.path.join(self.scratch, name + tool)
+                run(["osslsigncode", "attach-signature", "-sigin", signature, "-in",
+                     os.path.join(PRODUCT_BUILD, "ui", PROGRAM), "-out", rebuilt],
+                    env=dict(os.environ, **path))
+                self.assertTrue(read(rebuilt) == read(programs[0]), "rebuilt, other bytes")
+                self.assertIn(f"{hashlib.sha256(read(signature)).hexdigest()}  {PROGRAM}.sig",
+                              read(os.path.join(os.path.dirname(signature), "SHA256SUMS")).decode())
+                for program in programs:
                     verified = self.signer.verify(program)
                     self.assertEqual(verified.returncode, 0, program + verified.stdout)
                     self.assertIn("Message digest algorithm  : SHA256", verified.stdout)

@@ -21,8 +21,8 @@ fi
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/qb7-reproducible-XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 # Nothing of the calling make or of a signing setup reaches the two builds.
-unset MAKEFLAGS MFLAGS MAKELEVEL SOURCE_DATE_EPOCH SIGN_CERT SIGN_KEY SIGN_PKCS12 SIGN_PASS \
-  SIGN_URL TIMESTAMP_URL
+unset MAKEFLAGS MFLAGS MAKELEVEL SOURCE_DATE_EPOCH SIGN_CERT SIGN_KEY SIGN_PKCS12 SIGN_PKCS11_MODULE \
+  SIGN_PASS SIGN_URL TIMESTAMP_URL
 
 # Untracked files that git does not ignore come along; files deleted in the tree are deleted.
 copy_working_tree() {
