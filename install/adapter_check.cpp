@@ -112,10 +112,10 @@ void AddInfIds(const char* infPath, void* context) {
   read.reader.close(inf);
 }
 
-bool ReadServedIds(const InstallPlan& plan, uint32_t processorType, HardwareIdList* ids) {
+bool ReadServedIds(const InstallPlan& plan, uint32_t processorType, const WindowsVersion& version,
+                   HardwareIdList* ids) {
   InfReader reader;
   if (!LookUpInfReader(&reader)) return false;
-  WindowsVersion version = RunningWindowsVersion();
   InfIdsRead read = {reader, InfPlatformOf(processorType), version, ids};
   if (plan.infPath[0]) {
     AddInfIds(plan.infPath, &read);
@@ -193,9 +193,11 @@ AdapterReport CheckAdapter(const InstallPlan& plan, uint32_t processorType) {
   HMODULE configManager = LoadSystemLibrary("cfgmgr32.dll");
   HardwareIdList ids;
   ClearHardwareIds(&ids);
-  if (setupLibrary && configManager && ReadServedIds(plan, processorType, &ids)) {
+  WindowsVersion version = RunningWindowsVersion();
+  if (setupLibrary && configManager && ReadServedIds(plan, processorType, version, &ids)) {
     report = FindAdapterWith(LookUpDeviceApi(), ids);
   }
+  report.windows10OrLater = version.major >= 10;
   if (configManager) FreeLibrary(configManager);
   if (setupLibrary) FreeLibrary(setupLibrary);
   return report;

@@ -123,11 +123,14 @@ bool Precedes(const Decoration& first, const Decoration& second) {
 
 }  // namespace
 
-// Windows shows codes 1 (not configured), 18 (reinstall) and 28 (no driver installed) while a
-// device's install is still under way; any other code is a problem whatever else is installing.
+// Windows shows codes 1 (not configured), 18 (reinstall), 28 (no driver installed) and 56 (class
+// configuration still being set up, which a network adapter passes through on a normal install)
+// while a device's install is still under way; any other code is a problem whatever else is
+// installing.
 AdapterReport AssessDevice(const DeviceStatus& status, bool installsMayBePending) {
   if (status.started && !status.hasProblem) return {ADAPTER_READY, 0};
-  bool shownWhileInstalling = status.problem == 1 || status.problem == 18 || status.problem == 28;
+  bool shownWhileInstalling =
+      status.problem == 1 || status.problem == 18 || status.problem == 28 || status.problem == 56;
   if (status.hasProblem && !(installsMayBePending && shownWhileInstalling)) {
     return {ADAPTER_PROBLEM, status.problem};
   }
@@ -136,6 +139,11 @@ AdapterReport AssessDevice(const DeviceStatus& status, bool installsMayBePending
 
 AdapterReport MoreUrgent(const AdapterReport& first, const AdapterReport& second) {
   return Urgency(second.state) > Urgency(first.state) ? second : first;
+}
+
+bool NeedsDriverFromMaker(const AdapterReport& report) {
+  return report.state == ADAPTER_PROBLEM && report.windows10OrLater &&
+         (report.problem == 39 || report.problem == 52);
 }
 
 bool ModelsDecorationApplies(const char* decoration, const char* platform,

@@ -17,6 +17,9 @@ enum AdapterState : uint8_t {
 struct AdapterReport {
   AdapterState state;
   uint32_t problem;  // the device's problem code, for ADAPTER_PROBLEM
+  // Windows 10 or later, whose kernel refuses drivers Microsoft has not signed (11 since April
+  // 2026 also cross-signed ones) and, with memory integrity on, drivers incompatible with it.
+  bool windows10OrLater = false;
 };
 
 // What the configuration manager says of one device node.
@@ -32,6 +35,10 @@ AdapterReport AssessDevice(const DeviceStatus& status, bool installsMayBePending
 
 // The report that needs the user's attention most: a problem, then setting up, then ready.
 AdapterReport MoreUrgent(const AdapterReport& first, const AdapterReport& second);
+
+// Whether the driver failed to load (39) or its signature to verify (52) on a Windows whose
+// rules only a driver from the adapter's maker can meet: never by turning off a protection.
+bool NeedsDriverFromMaker(const AdapterReport& report);
 
 // The running Windows as a models section's decoration compares it.
 struct WindowsVersion {

@@ -50,6 +50,7 @@
 #define IDS_INSTALLER_CODE              218
 #define IDS_LOG_FILE                    219
 #define IDS_LOG_FILES                   220
+#define IDS_DRIVER_FROM_MAKER           221
 /* What problem code N means is string IDS_PROBLEM_MEANING + N, for N below 100 */
 #define IDS_PROBLEM_MEANING             300
 #define IDS_PROBLEM_FAILED_START        310
@@ -61,5 +62,6 @@
 #define IDS_PROBLEM_DRIVER_MISSING      339
 #define IDS_PROBLEM_STOPPED             343
 #define IDS_PROBLEM_UNSIGNED_DRIVER     352
+#define IDS_PROBLEM_CLASS_CONFIG        356
 
 #endif /* QB7_LX450_RESOURCE_H */

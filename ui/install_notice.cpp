@@ -69,14 +69,17 @@ typedef DWORD(WINAPI* FormatMessageFn)(DWORD, LPCVOID, DWORD, DWORD, LPSTR, DWOR
 
 // "0x0000065B", with the system's words for the Windows error code it holds where it has some:
 // a plain code, or one wrapped as an HRESULT of the Win32 facility. The low word of any other
-// code, such as a crash's 0xC0000005, would be worded as an error it is not.
+// code, such as a crash's 0xC0000005, would be worded as an error it is not. The words are those
+// of the language the program speaks or none: language 0 would take the thread's, user's or
+// system's, which the program may not speak, or which the code page writes as question marks.
 void WordExitCode(uint32_t code, char* text, size_t size) {
   char words[160] = "";
   uint32_t kind = code >> 16;
   auto formatMessage = LateFunctionOf<FormatMessageFn>(FORMAT_MESSAGE);
-  if ((kind == 0 || kind == 0x8007) && formatMessage) {
-    formatMessage(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                  code & 0xFFFF, 0, words, sizeof words, nullptr);
+  if ((kind == 0 || kind == 0x8007) && formatMessage &&
+      !formatMessage(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                     code & 0xFFFF, AfxGetResourceLanguage(), words, sizeof words, nullptr)) {
+    words[0] = '\0';
   }
   size_t length = strnlen(words, sizeof words - 1);
   while (length &&
@@ -136,6 +139,10 @@ void AppendAdapterLines(const InstallReport& report, NoticeText* text) {
       AfxLoadString(IDS_PROBLEM_MEANING + adapter.problem, meaning, sizeof meaning) > 0) {
     text->Append("\n");
     text->Append(meaning);
+  }
+  if (NeedsDriverFromMaker(adapter)) {
+    text->Append("\n");
+    text->AppendString(IDS_DRIVER_FROM_MAKER);
   }
 }
 

@@ -382,11 +382,14 @@ const FailingInstallerRow kFailingInstallerRows[] = {
      "\nRestart Windows before you try the installation again.", nullptr, false, true},
 };
 
-// " (Function failed during execution)", as this system words the error `code`.
+// " (Function failed during execution)", as this system words the error `code` in English, the
+// language the program speaks here; nothing where it has no English words for it.
 std::string SystemWords(DWORD code) {
   char words[160] = "";
-  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
-                 words, sizeof words, nullptr);
+  if (!FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+                      MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), words, sizeof words, nullptr)) {
+    return "";
+  }
   std::string text = words;
   text.erase(text.find_last_not_of(". \r\n") + 1);
   return " (" + text + ")";
@@ -426,7 +429,7 @@ TEST_P(FailingInstaller, IsWaitedForAndReportedAsAFailure) {
   std::string command = medium_ + "\\Driver\\Vista_64\\DPInst64.exe /lm /sw /sa";
   std::string expected = NoticeText(IDS_FAIL_INSTALLER_FAILED, command);
   if (row.code) {
-    expected += std::string("\nIt ended with code ") + row.code +
+    expected += std::string("\nThe installer ended with code ") + row.code +
                 (row.worded ? SystemWords(strtoul(row.code, nullptr, 16)) : "") + ".";
   }
   expected += row.tail;

@@ -365,6 +365,9 @@ const DeviceStateRow kDeviceStateRows[] = {
     {"StoppedCode43", DN_HAS_PROBLEM, 43, WAIT_OBJECT_0, true, ADAPTER_PROBLEM, 43},
     {"Code28WithoutAWait", DN_HAS_PROBLEM, 28, kNoWaitFunction, true, ADAPTER_SETTING_UP, 0},
     {"Code28AfterAFailedWait", DN_HAS_PROBLEM, 28, WAIT_FAILED, true, ADAPTER_SETTING_UP, 0},
+    {"ClassConfigCode56WhileInstallsPending", DN_HAS_PROBLEM, 56, WAIT_TIMEOUT, true,
+     ADAPTER_SETTING_UP, 0},
+    {"ClassConfigCode56", DN_HAS_PROBLEM, 56, WAIT_OBJECT_0, true, ADAPTER_PROBLEM, 56},
     // Windows NT 4.0 has no configuration manager.
     {"NoDeviceFunctions", DN_STARTED, 0, WAIT_OBJECT_0, false, ADAPTER_NOT_CHECKED, 0},
 };
