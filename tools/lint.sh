@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Static checks of the project's C++ sources; changes no file. Fails when either finds anything.
+# Static checks of the project's C++ sources and documentation; changes no file. Fails when any
+# finds anything.
 #   format:   the layout .clang-format asks for (clang-format --dry-run --Werror);
 #   cppcheck: its warning, style, performance and portability checks, with the Windows and
-#             GoogleTest library models, silenced only as .cppcheck-suppressions says.
+#             GoogleTest library models, silenced only as .cppcheck-suppressions says;
+#   links:    every relative link of README.md and docs/*.md leads somewhere (check_links.py).
 #
-#   tools/lint.sh [format|cppcheck]...    (no argument: both)
+#   tools/lint.sh [format|cppcheck|links]...    (no argument: all three)
 #
 # To see what clang-format would change in a file: clang-format FILE | diff FILE -
 set -uo pipefail
@@ -64,13 +66,14 @@ CheckCppcheck() {
 }
 
 checks=("$@")
-[ ${#checks[@]} -eq 0 ] && checks=(format cppcheck)
+[ ${#checks[@]} -eq 0 ] && checks=(format cppcheck links)
 status=0
 for check in "${checks[@]}"; do
   case $check in
     format) CheckFormat || status=1 ;;
     cppcheck) CheckCppcheck || status=1 ;;
-    *) echo "usage: $0 [format|cppcheck]..." >&2; exit 2 ;;
+    links) /usr/bin/python3 tools/check_links.py || status=1 ;;
+    *) echo "usage: $0 [format|cppcheck|links]..." >&2; exit 2 ;;
   esac
 done
 exit $status

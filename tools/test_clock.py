@@ -12,6 +12,7 @@ cases run side by side, so a part of cases is timed from its first case's start 
 case's end. Exits with COMMAND's status.
 """
 import json
+import os
 import re
 import subprocess
 import sys
@@ -46,6 +47,8 @@ def run(log, part, command):
                                 "start": case_starts.pop(match[1]), "end": now,
                                 "seconds": float(match[3]), "result": match[2]})
     records.append({"part": part, "start": started, "end": time.monotonic()})
+    # A target such as `make lint` may be the first to run in a fresh clone.
+    os.makedirs(os.path.dirname(log) or ".", exist_ok=True)
     with open(log, "a", encoding="utf-8") as out:
         for record in records:
             out.write(json.dumps(record) + "\n")

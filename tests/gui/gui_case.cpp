@@ -56,7 +56,7 @@ void GuiCase::SetUp() {
   // window would only time out.
   ASSERT_GT(GetEnvironmentVariableA("DISPLAY", nullptr, 0), 0u)
       << "no X display: run GUI tests on one, e.g. tools/with_display.sh BUILD_DIR ctest ... "
-         "(README, Running one test)";
+         "(docs/testing.md, Running one test)";
   scratch_ = MakeScratchFolder();
   ASSERT_FALSE(scratch_.empty());
   medium_ = scratch_ + "\\medium";
