@@ -96,7 +96,7 @@ class Value {
   }
 
  private:
-  char text_[kDescriptorPathSize];
+  char text_[kDescriptorPathSize] = {};
   size_t length_ = 0;
   bool fits_ = true;
   bool plain_ = true;

@@ -106,7 +106,9 @@ void VisitSubfolders(const char* folder, const Visit& visit) {
 // The folder a descriptor's path starts from: the installer's, or after a leading "..", the one
 // that holds it; `path` moved past that "..".
 bool StartingFolder(const PackageWalk& walk, const char** path, char* folder) {
-  lstrcpynA(folder, walk.folder, MAX_PATH);
+  size_t length = strlen(walk.folder);
+  if (length >= MAX_PATH) return false;
+  memcpy(folder, walk.folder, length + 1);
   const char* rest = *path + 2;
   if (strncmp(*path, "..", 2) != 0 || (*rest && *rest != '\\')) return true;
   *path = *rest ? rest + 1 : rest;
