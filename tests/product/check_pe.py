@@ -9,8 +9,9 @@ import pefile
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "shell32.dll", "msvcrt.dll",
                "advapi32.dll", "comctl32.dll"}
 # The shipped program must stay small: growing past this is a decision to take, not a drift.
-# 136 KiB: ten languages, each with every notice line.
-MAX_SHIPPED_BYTES = 139264
+# 136 KiB: ten languages, each with every notice line; 2.5 KiB more to read dpinst.xml as the
+# driver package installer reads it (its encodings, CDATA, entities, paths out of its folder).
+MAX_SHIPPED_BYTES = 141824
 RT_ICON, RT_BITMAP, RT_DIALOG, RT_STRING, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 2, 5, 6, 14, 16, 24
 
 
