@@ -142,9 +142,12 @@ InstallReport RunInstall() {
   uint32_t exitCode = 0;
   InstallOutcome outcome = OutcomeOfRun(RunCommand(plan.mode, plan.commandLine, &exitCode));
   // The driver package installer counts in its exit code the packages it found; rundll32 gives
-  // no code.
+  // no code. Where they cannot all be counted here, the code is read as counts.
   unsigned packages = kAnyPackageCount;
-  if (!plan.infPath[0]) packages = ForEachDriverPackage(plan.driverDirectory, nullptr, nullptr);
+  if (!plan.infPath[0]) {
+    PackageCount count = ForEachDriverPackage(plan.driverDirectory, nullptr, nullptr);
+    if (count.complete) packages = count.found;
+  }
   InstallerExit exit = DecodeInstallerExit(exitCode, packages);
   if (outcome == INSTALL_FINISHED && exit.failed) outcome = INSTALL_FAILED;
   bool namesCommand = outcome == INSTALL_NOT_STARTED || outcome == INSTALL_FAILED;

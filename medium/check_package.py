@@ -491,31 +491,106 @@ def infs_in(folder):
             if entry.lower().endswith(".inf") and os.path.isfile(os.path.join(folder, entry))]
 
 
+# What the setup program follows of dpinst.xml to count the packages the installer finds
+# (install/dpinst_descriptor.h, install/driver_packages.h): paths shorter than this in plain
+# ASCII, descriptors no longer, and INFs up to this many.
+DESCRIPTOR_PATH_SIZE = 128
+MAX_DESCRIPTOR_BYTES = 64 * 1024
+MAX_PACKAGES = 64
+
+
+def descriptor_path(raw):
+    """A path from dpinst.xml as the installer takes it from its working folder, the driver
+    folder: parts separated by '\\', "." parts left out, ".." taking back the part before, so
+    that one leading ".." at most leads into Driver. None for a path from a root or a drive, or
+    one leading higher."""
+    if raw.startswith(("\\", "/")) or ":" in raw:
+        return None
+    parts = []
+    for part in raw.replace("/", "\\").split("\\"):
+        if part == ".." and parts and parts[-1] != "..":
+            parts.pop()
+        elif part == "..":
+            if parts:
+                return None
+            parts.append(part)
+        elif part not in ("", "."):
+            parts.append(part)
+    return "\\".join(parts)
+
+
+def descriptor_entries(data):
+    """What dpinst.xml (its bytes) has the installer search ("subDirectory") and install
+    ("package") besides its folder's own INFs, as (kind, path as descriptor_path gives it, path
+    as written), and whether the setup program follows them all: where it cannot, it cannot
+    count the packages the installer finds. Raises ElementTree.ParseError for no XML."""
+    entries, followed = [], len(data) <= MAX_DESCRIPTOR_BYTES
+    for element in ElementTree.fromstring(data).iter():
+        kind = element.tag.rsplit("}", 1)[-1]
+        raw = {"subDirectory": element.text, "package": element.get("path")}.get(kind)
+        raw = (raw or "").strip()
+        if raw:
+            path = descriptor_path(raw)
+            followed &= path is not None and raw.isascii() and len(raw) < DESCRIPTOR_PATH_SIZE
+            entries.append((kind, path, raw))
+    return entries, followed
+
+
+def on_medium(path, driver):
+    """Whether `path`, in the package's Driver folder `driver`, lies in one of the four folders."""
+    first = os.path.relpath(path, driver).split(os.sep)[0]
+    return first.lower() in (name.lower() for name in FOLDERS)
+
+
+def descriptor_targets(folder, kind, path):
+    """The folders on the medium a subDirectory path from the driver folder `folder` matches, or
+    the INF a package path names there."""
+    if path is None:
+        return []
+    driver = os.path.dirname(folder)
+    parts = path.split("\\")
+    start, parts = (driver, parts[1:]) if parts[0] == ".." else (folder, parts)
+    if kind == "package":
+        found = [find_path(start, "/".join(parts), driver)]
+        found = [inf for inf in found if inf and os.path.isfile(inf)]
+    else:
+        found = matching_folders(start, parts)
+    return [target for target in found if on_medium(target, driver)]
+
+
 def search_folders(report, folder):
     """The folder and the subfolders its dpinst.xml has the installer search
     (<search><subDirectory>, '*' matching any name), each with the folders below it, as the
-    installer searches them all."""
-    folders = [folder]
+    installer searches them all; and the INFs it names (<group><package path>)."""
+    folders, packages = [folder], []
     descriptor = find_file(folder, "dpinst.xml")
     if descriptor is None:
-        return folders
+        return folders, packages
     try:
-        root = ElementTree.parse(descriptor).getroot()
+        with open(descriptor, "rb") as file:
+            entries, followed = descriptor_entries(file.read())
     except (ElementTree.ParseError, OSError) as error:
         report.add(ERROR, descriptor, f"cannot be read as XML: {error}")
-        return folders
-    for element in root.iter():
-        if element.tag.rsplit("}", 1)[-1] != "subDirectory" or not (element.text or "").strip():
-            continue
-        pattern = element.text.strip().replace("\\", "/").strip("/")
-        found = matching_folders(folder, pattern.split("/"))
-        if ".." in pattern.split("/") or not found:
-            report.add(ERROR, descriptor, f"names the subfolder {element.text.strip()}, which "
-                       f"is not below {os.path.basename(folder)}")
-        below = sorted(os.path.join(root, name) for path in found
-                       for root, names, _ in os.walk(path) for name in names)
-        folders += [path for path in found + below if path not in folders]
-    return folders
+        return folders, packages
+    if not followed:
+        report.add(WARNING, descriptor, "the setup program cannot follow all it names (more than "
+                   f"{MAX_DESCRIPTOR_BYTES // 1024} KiB, or a path of {DESCRIPTOR_PATH_SIZE} "
+                   "characters or more, beyond ASCII or out of Driver): it takes the installer's "
+                   "exit code without checking its counts")
+    for kind, path, raw in entries:
+        found = descriptor_targets(folder, kind, path)
+        if kind == "package":
+            packages += [inf for inf in found if inf not in packages]
+        else:
+            below = sorted(os.path.join(root, name) for target in found
+                           for root, names, _ in os.walk(target) for name in names)
+            folders += [target for target in found + below if target not in folders]
+        if not found:
+            downwards = path is not None and path.split("\\")[0] != ".."
+            where = f"below {os.path.basename(folder)}" if downwards else "on the medium"
+            noun = "package" if kind == "package" else "subfolder"
+            report.add(ERROR, descriptor, f"names the {noun} {raw}, which is not {where}")
+    return folders, packages
 
 
 def matching_folders(folder, parts):
@@ -533,7 +608,13 @@ def matching_folders(folder, parts):
 
 def check_vista_folder(report, package, folder, folder_name, release):
     check_installer(report, folder, folder_name, release)
-    infs = [path for searched in search_folders(report, folder) for path in infs_in(searched)]
+    folders, packages = search_folders(report, folder)
+    infs = [path for searched in folders for path in infs_in(searched)]
+    infs += [path for path in packages if path not in infs]
+    if len(infs) > MAX_PACKAGES:
+        report.add(WARNING, folder, f"holds {len(infs)} INF files: the setup program counts "
+                   f"{MAX_PACKAGES} at most, and takes the installer's exit code without checking "
+                   "its counts")
     if not infs:
         report.add(ERROR, folder, "holds no INF file")
     for inf_path in infs:

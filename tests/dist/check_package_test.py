@@ -5,6 +5,7 @@ The driver package check on a package of our own shaped like a vendor's multi-pr
 (tests/dist/driver_package.py), on the sample package, and on copies that each carry one change:
 a fault the check must name, or a form of a good package it must let through."""
 import ast
+import codecs
 import json
 import os
 import shutil
@@ -13,6 +14,7 @@ import subprocess
 import sys
 import tempfile
 import unittest
+import xml.etree.ElementTree as ElementTree
 
 from catalog_maker import Authorities
 from driver_package import (CO_INSTALLER, INF_LINES, SUBFOLDER, cabinet, edit_inf,
@@ -22,6 +24,8 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 CHECKER = os.path.join(HERE, "..", "..", "medium", "check_package.py")
 # The models section cases the device check's tests read too.
 MODELS_CASES = os.path.join(HERE, "..", "models_sections.def")
+# What the program follows of dpinst.xml, which the check follows too.
+DESCRIPTOR_CASES = os.path.join(HERE, "..", "dpinst_descriptors.def")
 SAMPLE = ""
 # Signs the package's catalogs (WHQL, from a root of our own passed as Microsoft's), and again
 # after a row edits an INF, as Microsoft would for a vendor.
@@ -538,6 +542,24 @@ class ModelsSections(unittest.TestCase):
             with self.subTest(f"{decorations} on {processor} {major}.{minor}.{build}"):
                 self.assertEqual(models_on(inf, processor, (major, minor, build), product, suite),
                                  [chosen] if chosen else [])
+
+    def test_descriptor_cases(self):
+        sys.path.insert(0, os.path.dirname(CHECKER))
+        from check_package import descriptor_entries
+        marks = {"utf-8": b"", "utf-8-sig": codecs.BOM_UTF8, "utf-16-le": codecs.BOM_UTF16_LE,
+                 "utf-16-be": codecs.BOM_UTF16_BE}
+        with open(DESCRIPTOR_CASES) as table:
+            rows = [ast.literal_eval(line[len("DESCRIPTOR_CASE"):]) for line in table
+                    if line.startswith("DESCRIPTOR_CASE(")]
+        for encoding, descriptor, entries in rows:
+            data = marks[encoding] + descriptor.encode(encoding if "16" in encoding else "latin-1")
+            with self.subTest(f"{encoding} {descriptor}"):
+                try:
+                    found, followed = descriptor_entries(data)
+                except ElementTree.ParseError:
+                    found, followed = [], False
+                read = "|".join(f"{kind[0].upper()}:{path}" for kind, path, _ in found)
+                self.assertEqual(read if followed else "?", entries)
 
 
 if __name__ == "__main__":

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <string>
+
+#include "install/dpinst_descriptor.h"
+
 namespace {
 
 TEST(DecodeInstallerExit, ReadsFlagsAndCountsAndWhatIsLeftToDo) {
@@ -47,6 +52,39 @@ TEST(DecodeInstallerExit, ReadsFlagsAndCountsAndWhatIsLeftToDo) {
     EXPECT_EQ(row.storedPackages, exit.storedPackages);
     EXPECT_EQ(row.installedPackages, exit.installedPackages);
     EXPECT_EQ(row.followUps, FollowUpsOf(exit));
+  }
+}
+
+const struct DescriptorCase {
+  const char* encoding;
+  const char* descriptor;
+  const char* entries;
+} kDescriptorCases[] = {
+#define DESCRIPTOR_CASE(...) {__VA_ARGS__},
+#include "../dpinst_descriptors.def"
+#undef DESCRIPTOR_CASE
+};
+
+void AddEntry(DescriptorEntry entry, const char* path, void* context) {
+  std::string* entries = static_cast<std::string*>(context);
+  *entries += (entries->empty() ? "" : "|") + std::string(entry ? "P:" : "S:") + path;
+}
+
+// The installer's count in its exit code is checked against what the program counts.
+TEST(ReadDescriptor, FollowsWhatTheInstallerFollowsOrSaysItCannot) {
+  for (const DescriptorCase& row : kDescriptorCases) {
+    SCOPED_TRACE(testing::Message() << row.encoding << " " << row.descriptor);
+    bool big = strcmp(row.encoding, "utf-16-be") == 0;
+    std::string data = big ? "\xFE\xFF" : strstr(row.encoding, "16") ? "\xFF\xFE" : "";
+    if (strcmp(row.encoding, "utf-8-sig") == 0) data = "\xEF\xBB\xBF";
+    for (const char* c = row.descriptor; *c; ++c) {
+      if (big) data += '\0';
+      data += *c;
+      if (!big && strstr(row.encoding, "16")) data += '\0';
+    }
+    std::string entries;
+    bool followed = ReadDescriptor(data.data(), data.size(), AddEntry, &entries);
+    EXPECT_EQ(row.entries, followed ? entries : "?");
   }
 }
 

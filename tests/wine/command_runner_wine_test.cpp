@@ -218,6 +218,12 @@ TEST(RunElevatedWith, AsksTheShellToElevateAndTakesARefusalAsNotStarted) {
   // The shell is asked with COM initialised, and it is undone once the start is over.
   EXPECT_EQ(S_FALSE, gComWhenAsked);
   EXPECT_EQ(S_OK, ComStateOfThisThread());
+  // A caller's apartment of another kind is left as it was.
+  ASSERT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+  RunElevatedWith(RefuseElevation, kVistaLine, nullptr);
+  EXPECT_EQ(S_FALSE, CoInitializeEx(nullptr, COINIT_MULTITHREADED));
+  CoUninitialize();
+  CoUninitialize();
 }
 
 HANDLE WINAPI FailSnapshot(DWORD, DWORD) { return INVALID_HANDLE_VALUE; }

@@ -296,6 +296,9 @@ const AdapterRow kAdapterRows[] = {
      "<search><subDirectory> e*tra </subDirectory></search>"},
     {"GroupPackage", "win7", kSubfolderOnlyId, nullptr, ADAPTER_SETTING_UP, ADAPTER_SETTING_UP,
      "<group><package xpath='x' path=\"extra\\x64\\other.inf\" /></group>"},
+    // Its working folder is the driver folder, whose parent is the medium's Driver folder.
+    {"SubfolderBesideThisOne", "win7", kSubfolderOnlyId, nullptr, ADAPTER_SETTING_UP,
+     ADAPTER_SETTING_UP, "<search><subDirectory>..\\Vista_*\\extra</subDirectory></search>"},
     {"SubfolderNotSearched", "win7", kSubfolderOnlyId, nullptr, ADAPTER_ABSENT, ADAPTER_ABSENT, ""},
 };
 
