@@ -22,8 +22,8 @@ typedef void (*DescriptorEntryFn)(DescriptorEntry entry, const char* path, void*
 // separated by '\', without "." parts and with ".." parts taken back, so that it goes down from
 // the installer's folder or, after one leading "..\", from the folder that holds it. False when
 // the descriptor names something the caller cannot follow as the installer would: XML this reader
-// does not know, more of it than
-// kMaxDescriptorBytes, or a path that is absolute, leads higher, is too long or is not plain ASCII.
+// does not know, more of it than kMaxDescriptorBytes, or a path that is absolute, leads higher,
+// is too long or is not plain ASCII.
 bool ReadDescriptor(const char* data, size_t size, DescriptorEntryFn found, void* context);
 
 #endif

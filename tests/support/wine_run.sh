@@ -17,33 +17,48 @@ arch=win64
 export WINEPREFIX=$prefix WINEARCH=$arch WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 loader=$("$here/wine_loader.sh" "$arch")
 
-make_prefix() {
-  [ -f "$prefix/.qb7-ready" ] && return
-  mkdir -p "$prefix"
+# The prefix's settings, one step after another; false at the first that fails, named in
+# `failed`.
+prepare_prefix() {
   "$loader" wineboot -i >/dev/null 2>&1 || true
   # A fresh prefix has no "Courier New" or "MS Sans Serif"; map them to metric-compatible fonts.
-  local fonts='HKCU\Software\Wine\Fonts\Replacements'
-  "$loader" reg add "$fonts" /v "Courier New" /d "Liberation Mono" /f >/dev/null 2>&1
-  "$loader" reg add "$fonts" /v "MS Sans Serif" /d "Liberation Sans" /f >/dev/null 2>&1
   # Wine's message boxes and captions ask for Tahoma, which falls back to Liberation Sans unless
   # a Japanese font below is nearer; that would draw a backslash as a yen sign.
-  "$loader" reg add "$fonts" /v "Tahoma" /d "Liberation Sans" /f >/dev/null 2>&1
   # The Japanese, Chinese and Korean dialog fonts, by the fonts tools/install-deps.sh installs:
   # monospaced for the program's templates, and for the fonts Wine links its own message box and
   # caption font to for those scripts.
-  local face
-  for face in "MS Gothic=IPAGothic" "NSimSun=WenQuanYi Zen Hei Mono" \
+  local fonts='HKCU\Software\Wine\Fonts\Replacements' face
+  for face in "Courier New=Liberation Mono" "MS Sans Serif=Liberation Sans" \
+    "Tahoma=Liberation Sans" "MS Gothic=IPAGothic" "NSimSun=WenQuanYi Zen Hei Mono" \
     "MingLiU=WenQuanYi Zen Hei Mono" "GulimChe=NanumGothicCoding" "MS UI Gothic=IPAPGothic" \
     "SimSun=WenQuanYi Zen Hei" "PMingLiU=WenQuanYi Zen Hei" "Gulim=NanumGothicCoding"; do
-    "$loader" reg add "$fonts" /v "${face%%=*}" /d "${face#*=}" /f >/dev/null 2>&1
+    failed="the font replacement for ${face%%=*}"
+    "$loader" reg add "$fonts" /v "${face%%=*}" /d "${face#*=}" /f >/dev/null 2>&1 || return 1
   done
   # Caption buttons are glyphs of Wine's Marlett font (Debian's fonts-wine). This Wine does not
   # load the fonts of its own data folder, only those of the prefix's Fonts folder; without it
   # every close box shows a stray "r".
   local marlett=/usr/share/wine/fonts/marlett.ttf
-  [ -f "$marlett" ] && cp "$marlett" "$prefix/drive_c/windows/Fonts/"
+  failed="copying Marlett"
+  [ ! -f "$marlett" ] || cp "$marlett" "$prefix/drive_c/windows/Fonts/" || return 1
   "$(dirname "$loader")/wineserver" -w 2>/dev/null || true
-  touch "$prefix/.qb7-ready"
+}
+
+# Once in a while a step of a prefix being made fails for no reason of its own; the prefix is
+# made again once from where it stands, after its server has ended, before a case fails for it.
+make_prefix() {
+  [ -f "$prefix/.qb7-ready" ] && return
+  mkdir -p "$prefix"
+  local try failed=""
+  for try in 1 2; do
+    if prepare_prefix; then
+      touch "$prefix/.qb7-ready"
+      return
+    fi
+    echo "wine_run.sh: making $prefix failed at $failed (try $try of 2)" >&2
+    "$(dirname "$loader")/wineserver" -k 2>/dev/null || true
+  done
+  return 1
 }
 
 mkdir -p "$(dirname "$prefix")"
