@@ -358,9 +358,10 @@ class Authorities:
 
     def signer(self, kind):
         """(certificate, key, chain or None) of a signer of `kind`: whql, whql-ecdsa, attestation,
-        forged-whql, cross-signed-2014 (issued before 29 July 2015), cross-signed-expired (in
+        forged-whql, cross-signed-2015-07-28 (issued on the last day before 29 July 2015),
+        cross-signed-2015-07-29 (on the first day after), cross-signed-expired (in
         2014), lifetime (so, with the lifetime signing usage), cross-expired, cross-signed, vendor,
-        vendor-md5 (its certificate signed with MD5), self-signed, cross-signed-august-2015."""
+        vendor-md5 (its certificate signed with MD5), self-signed."""
         usage = "keyUsage=critical,digitalSignature\nextendedKeyUsage="
         if kind == "whql-ecdsa":
             openssl("genpkey", "-algorithm", "EC", "-pkeyopt", "ec_paramgen_curve:P-256",
@@ -371,10 +372,10 @@ class Authorities:
                               PUBLISHER, self.path(kind + ".pem"), usage + usages + "\n") + (None,)
         if kind == "self-signed":
             return self.authority(kind, "WDKTestCert qb7", "extendedKeyUsage=codeSigning") + (None,)
-        dates = {"cross-signed-2014": ("-startdate", "20140101000000Z", "-enddate",
-                                       "20991231000000Z"),
-                 "cross-signed-august-2015": ("-startdate", "20150801000000Z", "-enddate",
-                                              "20991231000000Z"),
+        dates = {"cross-signed-2015-07-28": ("-startdate", "20150728000000Z", "-enddate",
+                                             "20991231000000Z"),
+                 "cross-signed-2015-07-29": ("-startdate", "20150729000000Z", "-enddate",
+                                             "20991231000000Z"),
                  "cross-signed-expired": EXPIRED_IN_2015, "lifetime": EXPIRED_IN_2015,
                  "vendor-md5": ("-days", "30", "-md", "md5")}
         cert, key = self.issue(self.commercial, kind, "QB7 Test Vendor", self.path(kind + ".pem"),

@@ -133,9 +133,9 @@ SIGNATURE_ROWS = [
     ("WhqlEcdsa", ("whql-ecdsa", {"algorithm": "sha256"}), None, ["whql"], ALL),
     ("Attestation", ("attestation", {}), None, ["attestation"],
      ("fails",) * 4 + ("installs",) * 2),
-    ("CrossSignedBeforeJuly2015", ("cross-signed-2014", {}), None, ["cross-signed"],
+    ("CrossSignedOn28July2015", ("cross-signed-2015-07-28", {}), None, ["cross-signed"],
      ("asks",) * 5 + ("fails",)),
-    ("CrossSignedJustAfterJuly2015", ("cross-signed-august-2015", {}), None, ["cross-signed"],
+    ("CrossSignedOn29July2015", ("cross-signed-2015-07-29", {}), None, ["cross-signed"],
      ("asks",) * 4 + ("fails",) * 2),
     ("CrossSignedAfterJuly2015", ("cross-signed", {}), None, ["cross-signed"],
      ("asks",) * 4 + ("fails",) * 2),
@@ -161,7 +161,7 @@ SIGNATURE_ROWS = [
      ["cross-signed", "whql"], ("asks",) * 2 + ("installs",) * 4),
     ("WithoutMessageDigest", ("whql", {"then": rewritten(
         lambda data, signer: without_message_digest(data, signer[1]))}), None, [None], FAIL),
-    ("TimeStampedBeforeCertificate", ("cross-signed-2014", {"then": rewritten(
+    ("TimeStampedBeforeCertificate", ("cross-signed-2015-07-28", {"then": rewritten(
         lambda data, _: counter_signed(data, "130601000000Z"))}), None, [None], FAIL),
     ("LifetimeSigningExpired", ("lifetime", {"then": rewritten(
         lambda data, _: counter_signed(data, "140601000000Z"))}), None, [None], TAKEN_UNSIGNED),

@@ -75,12 +75,13 @@ TEST(ReadDescriptor, FollowsWhatTheInstallerFollowsOrSaysItCannot) {
   for (const DescriptorCase& row : kDescriptorCases) {
     SCOPED_TRACE(testing::Message() << row.encoding << " " << row.descriptor);
     bool big = strcmp(row.encoding, "utf-16-be") == 0;
-    std::string data = big ? "\xFE\xFF" : strstr(row.encoding, "16") ? "\xFF\xFE" : "";
+    bool little = strcmp(row.encoding, "utf-16-le") == 0;
+    std::string data = big ? "\xFE\xFF" : little ? "\xFF\xFE" : "";
     if (strcmp(row.encoding, "utf-8-sig") == 0) data = "\xEF\xBB\xBF";
     for (const char* c = row.descriptor; *c; ++c) {
       if (big) data += '\0';
       data += *c;
-      if (!big && strstr(row.encoding, "16")) data += '\0';
+      if (little) data += '\0';
     }
     std::string entries;
     bool followed = ReadDescriptor(data.data(), data.size(), AddEntry, &entries);
